@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kavelin {
+
+// What the program was asked to do, read from its arguments.
+struct CommandLine {
+    enum class Mode { Run, Render, Help, Version, Invalid };
+
+    Mode mode = Mode::Run;
+    bool headless = false;
+    int port = 2031;
+    std::string listenAddress = "0.0.0.0";
+    // render mode
+    std::string pngDir;
+    std::string rawFile;
+    std::string script;
+    // Invalid: what was wrong, one line.
+    std::string error;
+
+    static CommandLine parse(const std::vector<std::string>& args);
+};
+
+// The --help text.
+const char* usageText();
+
+} // namespace kavelin
