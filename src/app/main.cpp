@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/OfflineRenderer.h"
 
 #include <cstdio>
 
@@ -17,8 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kavelin: %s\n%s", cl.error.c_str(), kavelin::usageText());
         return 2;
     case CommandLine::Mode::Render:
-        std::fprintf(stderr, "kavelin: offline rendering is not built yet\n");
-        return 2;
+        return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile}, stdout, stderr);
     case CommandLine::Mode::Run:
         std::fprintf(stderr, "kavelin: the server is not built yet\n");
         return 1;

@@ -1,0 +1,176 @@
+#include "app/OfflineRenderer.h"
+
+#include "app/StreamLog.h"
+#include "engine/CommandProcessor.h"
+#include "engine/FrameRequest.h"
+#include "image/FrameBuffer.h"
+#include "net/Reply.h"
+#include "net/TextString.h"
+#include "output/MemoryOutput.h"
+#include "output/PngFile.h"
+
+#include <charconv>
+#include <memory>
+#include <string_view>
+
+namespace kavelin {
+
+namespace {
+
+constexpr int32_t kFrameWidth = 720;
+constexpr int32_t kFrameHeight = 576;
+constexpr size_t kMaxLineBytes = 1023;
+constexpr long kMaxWaitFrames = 1000000;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool readAll(const std::string& name, std::string& out) {
+    File owned;
+    std::FILE* in = stdin;
+    if (name != "-") {
+        owned.reset(std::fopen(name.c_str(), "rb"));
+        if (!owned)
+            return false;
+        in = owned.get();
+    }
+    char buffer[65536];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        out.append(buffer, n);
+    return !std::ferror(in);
+}
+
+// "@wait" or "@wait N": the number of frames, or -1 when the directive is malformed.
+long parseWait(std::string_view line) {
+    std::string_view rest = line.substr(5);
+    if (rest.empty())
+        return 1;
+    if (rest.front() != ' ' && rest.front() != '\t')
+        return -1;
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+        rest.remove_prefix(1);
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\r'))
+        rest.remove_suffix(1);
+    long frames = 0;
+    auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), frames);
+    if (ec != std::errc() || end != rest.data() + rest.size() || frames < 0 ||
+        frames > kMaxWaitFrames)
+        return -1;
+    return frames;
+}
+
+class Session {
+public:
+    Session(const OfflineOptions& options, std::FILE* replies, std::FILE* logStream)
+        : options_(options), replies_(replies), logStream_(logStream), log_(logStream),
+          output_(kFrameWidth, kFrameHeight, "OfflineOutput", logStream) {}
+
+    int run(const std::string& script) {
+        if (!output_.open() ||
+            !processor_.init(output_, nullptr, CommandProcessor::Background{}, log_)) {
+            std::fprintf(logStream_, "kavelin: the renderer could not be initialised\n");
+            return 2;
+        }
+        if (!options_.rawFile.empty()) {
+            raw_.reset(std::fopen(options_.rawFile.c_str(), "wb"));
+            if (!raw_)
+                return fail("cannot write " + options_.rawFile);
+        }
+        size_t lineNumber = 0;
+        for (size_t start = 0; start < script.size();) {
+            size_t end = script.find('\n', start);
+            if (end == std::string::npos)
+                end = script.size();
+            ++lineNumber;
+            if (!runLine(std::string_view(script).substr(start, end - start), lineNumber))
+                return 2;
+            start = end + 1;
+        }
+        std::fflush(replies_);
+        if (raw_ && std::fflush(raw_.get()) != 0)
+            return fail("cannot write " + options_.rawFile);
+        return 0;
+    }
+
+private:
+    bool runLine(std::string_view line, size_t lineNumber) {
+        if (line.empty() || line.front() == '#')
+            return true;
+        if (line.substr(0, 5) == "@wait") {
+            const long frames = parseWait(line);
+            if (frames < 0)
+                return fail("line " + std::to_string(lineNumber) + ": expected @wait N");
+            for (long i = 0; i < frames; ++i)
+                if (!composeFrame())
+                    return false;
+            return true;
+        }
+        if (line.size() > kMaxLineBytes) {
+            std::fprintf(logStream_,
+                         "kavelin: line %zu is longer than %zu bytes; a server would drop the "
+                         "connection, it is skipped\n",
+                         lineNumber, kMaxLineBytes);
+            return true;
+        }
+        std::string bytes(line); // NUL-terminated copy, zero bytes kept
+        buildReply(&processor_, bytes.c_str(), bytes.size(), reply_);
+        std::fwrite(reply_.text(), 1, static_cast<size_t>(reply_.length()), replies_);
+        std::fputc('\n', replies_);
+        return true;
+    }
+
+    bool composeFrame() {
+        FrameRequest request(output_);
+        processor_.composeFrame(request);
+        const FrameBuffer& frame = *output_.frame();
+        if (!options_.pngDir.empty()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame%05ld.png", frameNumber_);
+            if (!writePng(frame, options_.pngDir + name))
+                return fail("cannot write " + options_.pngDir + name);
+        }
+        if (raw_) {
+            for (int32_t y = 0; y < frame.height(); ++y) {
+                const uint8_t* row = frame.pixels() + static_cast<ptrdiff_t>(y) * frame.pitch();
+                const size_t bytes = static_cast<size_t>(frame.width()) * 4;
+                if (std::fwrite(row, 1, bytes, raw_.get()) != bytes)
+                    return fail("cannot write " + options_.rawFile);
+            }
+        }
+        ++frameNumber_;
+        return true;
+    }
+
+    bool fail(const std::string& why) {
+        std::fflush(replies_);
+        std::fprintf(logStream_, "kavelin: %s\n", why.c_str());
+        return false;
+    }
+
+    const OfflineOptions& options_;
+    std::FILE* replies_;
+    std::FILE* logStream_;
+    StreamLog log_;
+    MemoryOutput output_;
+    CommandProcessor processor_;
+    TextString reply_;
+    File raw_;
+    long frameNumber_ = 0;
+};
+
+} // namespace
+
+int runOffline(const OfflineOptions& options, std::FILE* replies, std::FILE* log) {
+    std::string script;
+    if (!readAll(options.script, script)) {
+        std::fprintf(log, "kavelin: cannot read %s\n", options.script.c_str());
+        return 2;
+    }
+    Session session(options, replies, log);
+    return session.run(script);
+}
+
+} // namespace kavelin
