@@ -11,8 +11,8 @@ namespace kavelin {
 class FrameBuffer {
 public:
     // Owned pixels must come from std::malloc or std::calloc; they are released with std::free.
-    FrameBuffer(uint8_t* pixels, int32_t pitch, int32_t width, int32_t height,
-                int32_t reserved = 0, bool ownsPixels = false);
+    FrameBuffer(uint8_t* pixels, int32_t pitch, int32_t width, int32_t height, int32_t reserved = 0,
+                bool ownsPixels = false);
     ~FrameBuffer();
 
     FrameBuffer(const FrameBuffer&) = delete;

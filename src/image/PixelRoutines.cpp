@@ -50,8 +50,8 @@ void copyPitched(uint8_t* dst, int64_t dstPitch, int64_t dx, int64_t dy, const u
 }
 
 void blendPitched(uint8_t* dst, int64_t dstPitch, int32_t dx, int32_t dy, const uint8_t* src,
-                  int64_t srcPitch, int32_t sx, int32_t sy, int32_t w, int32_t h,
-                  int32_t opacity, int rowStep) {
+                  int64_t srcPitch, int32_t sx, int32_t sy, int32_t w, int32_t h, int32_t opacity,
+                  int rowStep) {
     if (w < 1 || h < 1 || opacity == 0)
         return;
     const int64_t rows = rowStep == 1 ? h : (int64_t{h} + 1) / 2;
@@ -64,8 +64,7 @@ int32_t saturate(int64_t v) {
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
 }
 
-void clipAxis(int64_t x, int64_t w, int64_t bound, int32_t& srcOut, int32_t& xOut,
-              int32_t& wOut) {
+void clipAxis(int64_t x, int64_t w, int64_t bound, int32_t& srcOut, int32_t& xOut, int32_t& wOut) {
     int64_t src = 0, pos = x, size = w;
     if (x < 0) {
         src = -x;
@@ -113,8 +112,8 @@ void blendRectField(uint8_t* dst, int32_t dstPitch, int32_t dx, int32_t dy, cons
     blendPitched(dst, dstPitch, dx, dy, src, srcPitch, sx, sy, w, h, opacity, 2);
 }
 
-void copyFrame(FrameBuffer& target, int32_t dx, int32_t dy, const FrameBuffer& source,
-               int32_t sx, int32_t sy, int32_t w, int32_t h, int32_t field) {
+void copyFrame(FrameBuffer& target, int32_t dx, int32_t dy, const FrameBuffer& source, int32_t sx,
+               int32_t sy, int32_t w, int32_t h, int32_t field) {
     if (field == 2) {
         copyPitched(target.pixels(), target.pitch(), dx, dy, source.pixels(), source.pitch(), sx,
                     sy, w, h, 1);
@@ -126,8 +125,8 @@ void copyFrame(FrameBuffer& target, int32_t dx, int32_t dy, const FrameBuffer& s
         ++fromY;
         --rows;
     }
-    copyPitched(target.pixels(), target.pitch(), dx, y, source.pixels(), source.pitch(), sx,
-                fromY, w, rows, 2);
+    copyPitched(target.pixels(), target.pitch(), dx, y, source.pixels(), source.pitch(), sx, fromY,
+                w, rows, 2);
 }
 
 void copyImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,
@@ -140,8 +139,7 @@ void copyImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const ui
 }
 
 void blendImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,
-                int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h,
-                int32_t opacity) {
+                int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h, int32_t opacity) {
     if (w < 1 || h < 1)
         return;
     blendRows(activeKernels().blendImageRow, dst + strideOffset(dstStride, dx, dy),
@@ -149,9 +147,9 @@ void blendImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const u
               static_cast<ptrdiff_t>(srcStride) * 4, w, h, opacity);
 }
 
-void blendImageCapped(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride,
-                      const uint8_t* src, int32_t sx, int32_t sy, int32_t srcStride, int32_t w,
-                      int32_t h, int32_t cap) {
+void blendImageCapped(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,
+                      int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h,
+                      int32_t cap) {
     if (w < 1 || h < 1)
         return;
     const uint8_t capByte = static_cast<uint8_t>(cap & 0xFF);

@@ -36,20 +36,18 @@ void blendRectField(uint8_t* dst, int32_t dstPitch, int32_t dx, int32_t dy, cons
                     int32_t opacity);
 
 // field 2 copies every row; field 0 or 1 only the target rows of that parity.
-void copyFrame(FrameBuffer& target, int32_t dx, int32_t dy, const FrameBuffer& source,
-               int32_t sx, int32_t sy, int32_t w, int32_t h, int32_t field);
+void copyFrame(FrameBuffer& target, int32_t dx, int32_t dy, const FrameBuffer& source, int32_t sx,
+               int32_t sy, int32_t w, int32_t h, int32_t field);
 
 void copyImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,
                int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h);
 // Four-pixel form without the transparent-destination rule, single form for the rest.
 void blendImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,
-                int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h,
-                int32_t opacity);
+                int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h, int32_t opacity);
 // Source over destination with the source's own alpha; the resulting alpha is capped at the
 // low byte of cap.
-void blendImageCapped(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride,
-                      const uint8_t* src, int32_t sx, int32_t sy, int32_t srcStride, int32_t w,
-                      int32_t h, int32_t cap);
+void blendImageCapped(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,
+                      int32_t sx, int32_t sy, int32_t srcStride, int32_t w, int32_t h, int32_t cap);
 // kind 0 mode 0: copy; kind 1 mode 0: blend at 255; kind 1 mode 1: capped at value;
 // kind 1 mode 2: blend at value; anything else draws nothing.
 void blitImage(uint8_t* dst, int32_t dx, int32_t dy, int32_t dstStride, const uint8_t* src,

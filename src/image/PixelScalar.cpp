@@ -11,7 +11,6 @@ constexpr uint16_t reciprocalOf(int x) {
     return x == 0 ? 65535 : static_cast<uint16_t>(65535 / x);
 }
 
-
 template <bool TransparentRule>
 void blendRowScalar(uint8_t* dst, const uint8_t* src, int32_t count, int32_t opacity) {
     if (count <= 0)

@@ -32,14 +32,14 @@ inline __m128i mixReciprocal4(__m128i s, __m128i d, __m128i a, __m128i dd, __m12
     spread4(a, aLo, aHi);
     spread4(dd, dLo, dHi);
     spread4(reciprocal4(t), qLo, qHi);
-    const __m128i lo = _mm_mulhi_epu16(
-        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), aLo),
-                      _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), dLo)),
-        qLo);
-    const __m128i hi = _mm_mulhi_epu16(
-        _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), aHi),
-                      _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), dHi)),
-        qHi);
+    const __m128i lo =
+        _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), aLo),
+                                      _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), dLo)),
+                        qLo);
+    const __m128i hi =
+        _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), aHi),
+                                      _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), dHi)),
+                        qHi);
     const __m128i colours = _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
     return _mm_or_si128(colours, _mm_slli_epi32(t, 24));
 }
@@ -70,8 +70,7 @@ inline void blendGroup4(uint8_t* dst, const uint8_t* src, __m128i op) {
 // (sc * sa + dc * d) / t truncated, for one colour byte at bit `shift` of four pixels. The
 // numerator is below 65536 and t at most 255, so float division truncates to the exact
 // integer quotient.
-inline __m128i divideChannel4(__m128i s, __m128i d, __m128i sa, __m128i dd, __m128 tf,
-                              int shift) {
+inline __m128i divideChannel4(__m128i s, __m128i d, __m128i sa, __m128i dd, __m128 tf, int shift) {
     const __m128i mask = _mm_set1_epi32(0xFF);
     const __m128i sc = _mm_and_si128(_mm_srl_epi32(s, _mm_cvtsi32_si128(shift)), mask);
     const __m128i dc = _mm_and_si128(_mm_srl_epi32(d, _mm_cvtsi32_si128(shift)), mask);

@@ -44,14 +44,14 @@ inline void blendGroups8(uint8_t* dst, const uint8_t* src, __m256i op) {
     spread8(a, aLo, aHi);
     spread8(dd, dLo, dHi);
     spread8(q, qLo, qHi);
-    const __m256i lo = _mm256_mulhi_epu16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), aLo),
-                         _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), dLo)),
-        qLo);
-    const __m256i hi = _mm256_mulhi_epu16(
-        _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), aHi),
-                         _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), dHi)),
-        qHi);
+    const __m256i lo =
+        _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), aLo),
+                                            _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), dLo)),
+                           qLo);
+    const __m256i hi =
+        _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), aHi),
+                                            _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), dHi)),
+                           qHi);
     const __m256i rgbMask = _mm256_set1_epi32(0x00FFFFFF);
     __m256i out = _mm256_or_si256(_mm256_and_si256(_mm256_packus_epi16(lo, hi), rgbMask),
                                   _mm256_slli_epi32(t, 24));
@@ -81,8 +81,7 @@ void blendRowAvx2(uint8_t* dst, const uint8_t* src, int32_t count, int32_t opaci
     blendTail(dst + 4 * i, src + 4 * i, count - i, opacity);
 }
 
-inline __m256i divideChannel8(__m256i s, __m256i d, __m256i sa, __m256i dd, __m256 tf,
-                              int shift) {
+inline __m256i divideChannel8(__m256i s, __m256i d, __m256i sa, __m256i dd, __m256 tf, int shift) {
     const __m256i mask = _mm256_set1_epi32(0xFF);
     const __m128i n = _mm_cvtsi32_si128(shift);
     const __m256i sc = _mm256_and_si256(_mm256_srl_epi32(s, n), mask);
@@ -105,10 +104,10 @@ void blendCappedRowAvx2(uint8_t* dst, const uint8_t* src, int32_t count, uint8_t
         if (_mm256_movemask_epi8(saZero) == -1)
             continue;
         const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * i));
-        const __m256i dd = _mm256_srli_epi32(
-            _mm256_mullo_epi16(_mm256_sub_epi32(_mm256_set1_epi32(255), sa),
-                               _mm256_srli_epi32(d, 24)),
-            8);
+        const __m256i dd =
+            _mm256_srli_epi32(_mm256_mullo_epi16(_mm256_sub_epi32(_mm256_set1_epi32(255), sa),
+                                                 _mm256_srli_epi32(d, 24)),
+                              8);
         const __m256i t = _mm256_add_epi32(sa, dd);
         const __m256 tf = _mm256_cvtepi32_ps(_mm256_max_epi16(t, _mm256_set1_epi32(1)));
         __m256i out = _mm256_slli_epi32(_mm256_min_epi16(t, cap8), 24);

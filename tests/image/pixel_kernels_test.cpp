@@ -92,7 +92,8 @@ TEST_P(KernelIdentity, EveryAlphaPairMatchesScalar) {
         for (int value : {1, 128, 200, 255})
             for (uint32_t da = 0; da < 256; ++da) {
                 for (uint32_t sa = 0; sa < 256; ++sa) {
-                    const uint32_t colours[] = {0x000000, 0xFFFFFF, static_cast<uint32_t>(rng()) & 0xFFFFFF};
+                    const uint32_t colours[] = {0x000000, 0xFFFFFF,
+                                                static_cast<uint32_t>(rng()) & 0xFFFFFF};
                     src[sa] = sa << 24 | colours[sa % 3];
                     dst[sa] = da << 24 | colours[(sa + 1) % 3];
                 }
@@ -102,8 +103,8 @@ TEST_P(KernelIdentity, EveryAlphaPairMatchesScalar) {
                 };
                 runKernel(scalarKernels(), op, bytes(ref), bytes(src), 256, value);
                 runKernel(*kernels, op, bytes(dst), bytes(src), 256, value);
-                ASSERT_EQ(ref, dst) << "op " << static_cast<int>(op) << " value " << value
-                                    << " da " << da;
+                ASSERT_EQ(ref, dst)
+                    << "op " << static_cast<int>(op) << " value " << value << " da " << da;
             }
 }
 

@@ -43,7 +43,8 @@ TEST(BlendRow, SingleAndFourPixelFormsDiffer) {
     blendRow(dst.bytes(), src.bytes(), 1, 255);
     EXPECT_EQ(dst.px[0], grey(254, 255));
 
-    Row dst4(std::vector<uint32_t>(4, grey(255, 0))), src4(std::vector<uint32_t>(4, grey(255, 255)));
+    Row dst4(std::vector<uint32_t>(4, grey(255, 0))),
+        src4(std::vector<uint32_t>(4, grey(255, 255)));
     blendRow(dst4.bytes(), src4.bytes(), 4, 255);
     for (uint32_t p : dst4.px)
         EXPECT_EQ(p, grey(254, 254));
@@ -59,7 +60,8 @@ TEST(BlendRow, SingleAndFourPixelFormsDiffer) {
 
 TEST(BlendRow, GroupingDecidesTheFormPerPosition) {
     // Six pixels: one group of four, then two single-form pixels.
-    Row dst(std::vector<uint32_t>(6, grey(255, 100))), src(std::vector<uint32_t>(6, grey(128, 200)));
+    Row dst(std::vector<uint32_t>(6, grey(255, 100))),
+        src(std::vector<uint32_t>(6, grey(128, 200)));
     blendRow(dst.bytes(), src.bytes(), 6, 255);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(dst.px[i], grey(254, 149)) << i;
