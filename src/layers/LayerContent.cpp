@@ -26,7 +26,7 @@ bool Layer::initTga(const char* fileName) {
         !frame.allocate(info.width, info.height))
         return false;
     image_ = &frame;
-    if (!reader.readPixels(frame.pixels()))
+    if (!reader.readPixels(frame))
         return false;
     windowWidth_ = info.width;
     windowHeight_ = info.height;
@@ -75,8 +75,8 @@ bool Layer::copyRegionFrom(const Layer& source, int32_t x, int32_t y, int32_t w,
         Image region;
         if (!region.allocate(w, h))
             return false;
-        region.drawImage(*source.image_, x, y, w, h);
-        image_->drawImage(region, 0, 0, w, h);
+        region.drawImage(source.image_, x, y, w, h);
+        image_->drawImage(&region, 0, 0, w, h);
     }
     if (image_->growsToFit()) {
         const auto anchor = image_->cursorAnchor();
