@@ -44,7 +44,9 @@ void Application::wait() {
         worker_->wait();
 }
 
-bool Application::workerEnded() const { return worker_ && !worker_->running(); }
+bool Application::workerEnded() const {
+    return worker_ && !worker_->running();
+}
 
 void Application::run() {
     log("Kavelin 4.0 initializing...");

@@ -49,8 +49,10 @@ int runHeadless(const CommandLine& commandLine) {
     }
     // The worker ended by itself: the start-up failed.
     if (app.failure() == Application::Failure::CommandSource)
-        std::fprintf(stderr, "kavelin: cannot listen on %s port %d (in use, or not an address of "
-                     "this machine)\n", settings.listenAddress.c_str(), settings.port);
+        std::fprintf(stderr,
+                     "kavelin: cannot listen on %s port %d (in use, or not an address of "
+                     "this machine)\n",
+                     settings.listenAddress.c_str(), settings.port);
     else
         std::fprintf(stderr, "kavelin: start-up failed (see the log above)\n");
     return 1;

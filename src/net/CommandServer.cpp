@@ -1,7 +1,7 @@
 #include "net/CommandServer.h"
 
 #include "engine/CommandSink.h"
-#include "net/Command.h"
+#include "net/Reply.h"
 
 namespace kavelin {
 
@@ -33,20 +33,8 @@ void CommandServer::onDisconnect() {
 }
 
 void CommandServer::onLine(const char* line, size_t length, TextString* reply) {
-    if (reply == nullptr)
-        return;
-    CommandSink* processor = processor_.load();
-    if (processor == nullptr) {
-        reply->assign("ERROR");
-        return;
-    }
-    Command command(line, length);
-    const bool ok = processor->execute(command);
-    reply->assign(ok ? "OK" : "ERROR");
-    if (command.result() != nullptr) {
-        reply->append(" ");
-        reply->append(command.result());
-    }
+    if (reply != nullptr)
+        buildReply(processor_.load(), line, length, *reply);
 }
 
 } // namespace kavelin

@@ -12,7 +12,9 @@ namespace kavelin {
 HeadlessOutput::HeadlessOutput(int32_t width, int32_t height, int32_t framesPerSecond)
     : Output(width, height), framesPerSecond_(framesPerSecond > 0 ? framesPerSecond : 25) {}
 
-HeadlessOutput::~HeadlessOutput() { stopFrames(); }
+HeadlessOutput::~HeadlessOutput() {
+    stopFrames();
+}
 
 bool HeadlessOutput::open() {
     std::lock_guard<std::mutex> lock(lock_);
@@ -25,7 +27,9 @@ bool HeadlessOutput::startFrames() {
     return FrameTimer::start(static_cast<uint32_t>(1000 / framesPerSecond_), false);
 }
 
-void HeadlessOutput::stopFrames() { FrameTimer::stop(); }
+void HeadlessOutput::stopFrames() {
+    FrameTimer::stop();
+}
 
 void HeadlessOutput::setFrameSource(FrameSource* source) {
     std::lock_guard<std::mutex> lock(sourceMutex_);
