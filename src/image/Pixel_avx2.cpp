@@ -10,29 +10,46 @@ namespace kavelin {
 
 namespace {
 
-// 32-bit lanes that are all-ones when the condition holds for all four pixels of their group
-// (each 128-bit half is one group).
-inline __m256i wholeGroup(__m256i m) {
-    m = _mm256_and_si256(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
-    return _mm256_and_si256(m, _mm256_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+// A 4-bit group (one nibble of a movemask_ps result) in which every pixel meets the test.
+inline bool anyWholeGroup(int mask) {
+    return (mask & 0x0F) == 0x0F || (mask & 0xF0) == 0xF0;
 }
 
+// Low 16 bits of each 32-bit lane repeated over the four 16-bit lanes of its pixel, in the
+// order of unpacklo_epi8 (pixels 0, 1 | 4, 5) and unpackhi_epi8 (pixels 2, 3 | 6, 7).
 inline void spread8(__m256i v, __m256i& lo, __m256i& hi) {
-    const __m256i v2 = _mm256_or_si256(v, _mm256_slli_epi32(v, 16));
-    lo = _mm256_unpacklo_epi32(v2, v2);
-    hi = _mm256_unpackhi_epi32(v2, v2);
+    const __m256i toLo = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5, 0, 1, 0,
+                                          1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5);
+    const __m256i toHi = _mm256_setr_epi8(8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13, 8,
+                                          9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13);
+    lo = _mm256_shuffle_epi8(v, toLo);
+    hi = _mm256_shuffle_epi8(v, toHi);
 }
 
+// Two groups of four. The common case (no group entirely transparent, and with the rule no
+// group over an entirely transparent destination) is computed here for all eight pixels; the
+// rare groups that need a rule go through the four-pixel code, which gives the same bytes.
 template <bool TransparentRule>
 inline void blendGroups8(uint8_t* dst, const uint8_t* src, __m256i op) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
     const __m256i a = _mm256_srli_epi32(_mm256_mullo_epi16(_mm256_srli_epi32(s, 24), op), 8);
-    const __m256i aZero = _mm256_cmpeq_epi32(a, zero);
-    if (_mm256_movemask_epi8(aZero) == -1)
+    const int aZero = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, zero)));
+    if (aZero == 0xFF)
         return;
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
     const __m256i da = _mm256_srli_epi32(d, 24);
+    bool special = anyWholeGroup(aZero);
+    if (TransparentRule)
+        special =
+            special ||
+            anyWholeGroup(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(da, zero))));
+    if (special) {
+        const __m128i op4 = _mm256_castsi256_si128(op);
+        blendGroup4<TransparentRule>(dst, src, op4);
+        blendGroup4<TransparentRule>(dst + 16, src + 16, op4);
+        return;
+    }
     const __m256i dd =
         _mm256_srli_epi32(_mm256_mullo_epi16(da, _mm256_sub_epi32(_mm256_set1_epi32(255), a)), 8);
     const __m256i t = _mm256_add_epi32(a, dd);
@@ -52,16 +69,9 @@ inline void blendGroups8(uint8_t* dst, const uint8_t* src, __m256i op) {
         _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), aHi),
                                             _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), dHi)),
                            qHi);
-    const __m256i rgbMask = _mm256_set1_epi32(0x00FFFFFF);
-    __m256i out = _mm256_or_si256(_mm256_and_si256(_mm256_packus_epi16(lo, hi), rgbMask),
-                                  _mm256_slli_epi32(t, 24));
-    if (TransparentRule) {
-        const __m256i daAll = wholeGroup(_mm256_cmpeq_epi32(da, zero));
-        const __m256i copied =
-            _mm256_or_si256(_mm256_and_si256(s, rgbMask), _mm256_slli_epi32(a, 24));
-        out = _mm256_blendv_epi8(out, copied, daAll);
-    }
-    out = _mm256_blendv_epi8(out, d, wholeGroup(aZero));
+    const __m256i out = _mm256_or_si256(
+        _mm256_and_si256(_mm256_packus_epi16(lo, hi), _mm256_set1_epi32(0x00FFFFFF)),
+        _mm256_slli_epi32(t, 24));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), out);
 }
 

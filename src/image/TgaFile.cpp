@@ -1,6 +1,7 @@
 #include "image/TgaFile.h"
 
 #include "image/Image.h"
+#include "image/PixelExpand.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,24 +36,6 @@ int64_t readAt(int fd, void* buffer, size_t count, int64_t offset) {
         done += static_cast<size_t>(n);
     }
     return static_cast<int64_t>(done);
-}
-
-// 24-bit blue, green, red to 32-bit with alpha 255, `count` pixels.
-void expand24(uint8_t* dst, const uint8_t* src, int64_t count) {
-    int64_t i = 0;
-    // Four-byte loads may read one byte past the pixel; stop one short of the end.
-    for (; i + 1 < count; ++i) {
-        uint32_t v;
-        std::memcpy(&v, src + 3 * i, 4);
-        v |= 0xFF000000u;
-        std::memcpy(dst + 4 * i, &v, 4);
-    }
-    for (; i < count; ++i) {
-        dst[4 * i] = src[3 * i];
-        dst[4 * i + 1] = src[3 * i + 1];
-        dst[4 * i + 2] = src[3 * i + 2];
-        dst[4 * i + 3] = 255;
-    }
 }
 
 } // namespace

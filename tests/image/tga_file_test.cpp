@@ -195,3 +195,28 @@ TEST_F(TgaFileTest, HugeHeaderIsRefusedByTheAllocation) {
     EXPECT_FALSE(img.allocate(info.width, info.height));
     EXPECT_FALSE(tga.readPixels(img));
 }
+
+#include "image/PixelExpand.h"
+
+#include <random>
+
+TEST(Expand24, EveryLengthMatchesBytewiseReference) {
+    std::mt19937 rng(5);
+    std::vector<uint8_t> src(67 * 3 + 1), out(67 * 4 + 4), ref(67 * 4 + 4);
+    for (int n = 0; n <= 67; ++n)
+        for (bool avx2 : {false, true}) {
+            if (avx2 && !__builtin_cpu_supports("avx2"))
+                continue;
+            for (auto& b : src)
+                b = static_cast<uint8_t>(rng());
+            std::fill(out.begin(), out.end(), 0x55);
+            std::fill(ref.begin(), ref.end(), 0x55);
+            for (int i = 0; i < n; ++i) {
+                std::memcpy(&ref[4 * i], &src[1 + 3 * i], 3);
+                ref[4 * i + 3] = 255;
+            }
+            // Source one byte off alignment; exactly 3 * n readable bytes matter.
+            (avx2 ? expand24Avx2 : expand24)(out.data(), src.data() + 1, n);
+            ASSERT_EQ(out, ref) << n << (avx2 ? " avx2" : "");
+        }
+}
