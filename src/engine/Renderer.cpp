@@ -6,7 +6,7 @@
 #include "image/PixelRoutines.h"
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,16 +1,13 @@
 #include "image/Image.h"
 
 #include "image/PixelRoutines.h"
+#include "image/SaturatingMath.h"
 
 #include <algorithm>
 
 namespace kavelin {
 
 namespace {
-
-int32_t saturate(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
 
 int64_t anchorOffset(int32_t align, int32_t size) {
     switch (align) {

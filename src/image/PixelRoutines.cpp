@@ -2,6 +2,7 @@
 
 #include "image/FrameBuffer.h"
 #include "image/PixelKernels.h"
+#include "image/SaturatingMath.h"
 
 #include <climits>
 #include <cstring>
@@ -58,10 +59,6 @@ void blendPitched(uint8_t* dst, int64_t dstPitch, int32_t dx, int32_t dy, const 
     blendRows(activeKernels().blendRow, dst + pitchOffset(dstPitch, dx, dy),
               static_cast<ptrdiff_t>(dstPitch * rowStep), src + pitchOffset(srcPitch, sx, sy),
               static_cast<ptrdiff_t>(srcPitch * rowStep), w, rows, opacity);
-}
-
-int32_t saturate(int64_t v) {
-    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
 }
 
 void clipAxis(int64_t x, int64_t w, int64_t bound, int32_t& srcOut, int32_t& xOut, int32_t& wOut) {
