@@ -15,9 +15,11 @@ class CapturingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                seconds_[run.benchmark_name()] =
-                    run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+                seconds_[run.benchmark_name()] = run.GetAdjustedCPUTime() / unit;
+                realSeconds_[run.benchmark_name()] = run.GetAdjustedRealTime() / unit;
+            }
         ConsoleReporter::ReportRuns(runs);
     }
     // CPU seconds per iteration (the machine may be shared; CPU time is the steadier figure), or 0
@@ -26,9 +28,15 @@ public:
         auto it = seconds_.find(name);
         return it == seconds_.end() ? 0.0 : it->second;
     }
+    // Wall-clock seconds per iteration, for work that waits on other threads or the network.
+    double realSeconds(const std::string& name) const {
+        auto it = realSeconds_.find(name);
+        return it == realSeconds_.end() ? 0.0 : it->second;
+    }
 
 private:
     std::map<std::string, double> seconds_;
+    std::map<std::string, double> realSeconds_;
 };
 
 inline int runAndSummarise(int argc, char** argv, void (*summary)(const CapturingReporter&)) {
