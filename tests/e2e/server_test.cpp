@@ -119,6 +119,22 @@ TEST_F(HeadlessServerTest, ClientsAreServedOneAfterAnother) {
     EXPECT_EQ(server->waitExit(), 0);
 }
 
+TEST_F(HeadlessServerTest, TenClientsAtOnceAreServedInTurn) {
+    auto server = startServer();
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < 10; ++i) {
+        clients.push_back(std::make_unique<Client>(port));
+        ASSERT_TRUE(clients.back()->connected());
+        ASSERT_TRUE(clients.back()->send("116\n"));
+    }
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(clients[static_cast<size_t>(i)]->readLine(), "OK " + std::to_string(i) + "\n");
+        clients[static_cast<size_t>(i)].reset();
+    }
+    server->signal(SIGTERM);
+    EXPECT_EQ(server->waitExit(), 0);
+}
+
 TEST_F(HeadlessServerTest, ATakenPortEndsTheProgramWithCodeOne) {
     auto first = startServer();
     ServerProcess second({"--headless", "--port", std::to_string(port), "--listen", "127.0.0.1"},
