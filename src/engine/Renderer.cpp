@@ -4,9 +4,9 @@
 #include "engine/LogSink.h"
 #include "image/FrameBuffer.h"
 #include "image/PixelRoutines.h"
+#include "image/SaturatingMath.h"
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
-#include "image/SaturatingMath.h"
 
 #include <algorithm>
 #include <cstring>
@@ -79,6 +79,15 @@ Layer* Renderer::layerOrLog(int32_t number) {
     if (layer == nullptr)
         log_.log("ERROR : No layer found for number %d.", number);
     return layer;
+}
+
+bool Renderer::layerPairOrLog(int32_t first, int32_t second, Layer*& a, Layer*& b) {
+    a = layers_.get(first);
+    b = layers_.get(second);
+    if (a != nullptr && b != nullptr)
+        return true;
+    log_.log("ERROR : No layer found for number %d.", a == nullptr ? first : second);
+    return false;
 }
 
 } // namespace kavelin

@@ -101,6 +101,8 @@ protected:
 private:
     // The layer with that number, or none after logging the lookup error.
     Layer* layerOrLog(int32_t number);
+    // Both layers, or false after logging the first number that names no layer.
+    bool layerPairOrLog(int32_t first, int32_t second, Layer*& a, Layer*& b);
 
     LogSink& log_;
     SlotTable<Layer> layers_{20, 0};

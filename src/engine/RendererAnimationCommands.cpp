@@ -1,8 +1,8 @@
 // Command handlers that start, stop and steer the per-frame animations of layers.
 #include "engine/LogSink.h"
 #include "engine/Renderer.h"
-#include "layers/Layer.h"
 #include "image/SaturatingMath.h"
+#include "layers/Layer.h"
 
 namespace kavelin {
 
@@ -90,12 +90,10 @@ bool Renderer::scrollerPlayEx_n(int32_t number, int32_t direction, int32_t speed
 }
 
 bool Renderer::scrollerPlayPair(int32_t first, int32_t second) {
-    Layer* a = layers_.get(first);
-    Layer* b = layers_.get(second);
-    if (a == nullptr || b == nullptr) {
-        log_.log("ERROR : No layer found for number %d.", a == nullptr ? first : second);
+    Layer* a = nullptr;
+    Layer* b = nullptr;
+    if (!layerPairOrLog(first, second, a, b))
         return false;
-    }
     a->scrollerPlay();
     b->scrollerPlay();
     log_.log("Scrollers started on layers %d and %d.", first, second);
@@ -133,12 +131,10 @@ bool Renderer::fadeLayer(int32_t number, int32_t target, int32_t duration) {
 }
 
 bool Renderer::crossFadeLayers(int32_t first, int32_t second, int32_t duration) {
-    Layer* a = layers_.get(first);
-    Layer* b = layers_.get(second);
-    if (a == nullptr || b == nullptr) {
-        log_.log("ERROR : No layer found for number %d.", a == nullptr ? first : second);
+    Layer* a = nullptr;
+    Layer* b = nullptr;
+    if (!layerPairOrLog(first, second, a, b))
         return false;
-    }
     if (duration < 0) {
         log_.log("ERROR (crossFadeLayers) : invalid frame count %d.", duration);
         return false;

@@ -116,12 +116,10 @@ bool Renderer::initLayer_tgaSequence(int32_t number, const char* prefix, int32_t
 }
 
 bool Renderer::copyLayer(int32_t destination, int32_t source) {
-    Layer* dst = layers_.get(destination);
-    Layer* src = layers_.get(source);
-    if (dst == nullptr || src == nullptr) {
-        log_.log("ERROR : No layer found for number %d.", dst == nullptr ? destination : source);
+    Layer* dst = nullptr;
+    Layer* src = nullptr;
+    if (!layerPairOrLog(destination, source, dst, src))
         return false;
-    }
     const bool ok = dst->copyFrom(*src);
     log_.log("Layer %d copied to layer %d.", source, destination);
     return ok;
@@ -129,12 +127,10 @@ bool Renderer::copyLayer(int32_t destination, int32_t source) {
 
 bool Renderer::copyLayerRegion(int32_t destination, int32_t source, int32_t x, int32_t y,
                                int32_t width, int32_t height) {
-    Layer* dst = layers_.get(destination);
-    Layer* src = layers_.get(source);
-    if (dst == nullptr || src == nullptr) {
-        log_.log("ERROR : No layer found for number %d.", dst == nullptr ? destination : source);
+    Layer* dst = nullptr;
+    Layer* src = nullptr;
+    if (!layerPairOrLog(destination, source, dst, src))
         return false;
-    }
     return dst->copyRegionFrom(*src, x, y, width, height);
 }
 
@@ -269,12 +265,10 @@ bool Renderer::hideLayer(int32_t number) {
 }
 
 bool Renderer::toggleLayers(int32_t first, int32_t second) {
-    Layer* a = layers_.get(first);
-    Layer* b = layers_.get(second);
-    if (a == nullptr || b == nullptr) {
-        log_.log("ERROR : No layer found for number %d.", a == nullptr ? first : second);
+    Layer* a = nullptr;
+    Layer* b = nullptr;
+    if (!layerPairOrLog(first, second, a, b))
         return false;
-    }
     if (a->isVisible()) {
         b->show();
         a->hide();

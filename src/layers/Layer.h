@@ -98,6 +98,8 @@ public:
 private:
     void sequenceStep();
     void scrollerStep();
+    // A run from where the image is: counted runs stop after `pixels` pixels.
+    void startScrolling(bool counted, int32_t pixels);
     void fadeStep();
     void computeDrawRects();
 

@@ -98,27 +98,30 @@ bool Layer::setupScroller(int32_t direction, int32_t startMode, int32_t endMode,
     return true;
 }
 
-bool Layer::scrollerPlay() {
-    if (image_ == nullptr)
-        return false;
-    counted_ = false;
-    offsetX_ = startX_;
-    offsetY_ = startY_;
+void Layer::startScrolling(bool counted, int32_t pixels) {
+    counted_ = counted;
+    if (counted) {
+        pixelLimit_ = pixels;
+        pixelsMoved_ = 0;
+    }
     finished_ = false;
     stopped_ = false;
     scrolling_ = true;
+}
+
+bool Layer::scrollerPlay() {
+    if (image_ == nullptr)
+        return false;
+    offsetX_ = startX_;
+    offsetY_ = startY_;
+    startScrolling(false, 0);
     return true;
 }
 
 bool Layer::scrollerPlayPixels(int32_t pixels) {
     if (image_ == nullptr)
         return false;
-    pixelLimit_ = pixels;
-    counted_ = true;
-    pixelsMoved_ = 0;
-    finished_ = false;
-    stopped_ = false;
-    scrolling_ = true;
+    startScrolling(true, pixels);
     return true;
 }
 
@@ -127,13 +130,8 @@ bool Layer::scrollerPlayEx(int32_t direction, int32_t speed, int32_t pixels) {
         return false;
     direction_ = direction;
     speed_ = speed;
-    pixelLimit_ = pixels;
     loopMode_ = 2;
-    counted_ = true;
-    pixelsMoved_ = 0;
-    finished_ = false;
-    stopped_ = false;
-    scrolling_ = true;
+    startScrolling(true, pixels);
     return true;
 }
 

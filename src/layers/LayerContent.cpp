@@ -2,8 +2,8 @@
 #include "layers/Layer.h"
 
 #include "image/Image.h"
-#include "image/TgaFile.h"
 #include "image/SaturatingMath.h"
+#include "image/TgaFile.h"
 
 namespace kavelin {
 
