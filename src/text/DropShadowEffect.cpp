@@ -1,7 +1,7 @@
 #include "text/DropShadowEffect.h"
 
 #include "image/PixelRoutines.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,5 +1,5 @@
 #include "image/PixelRoutines.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 #include "text/FontFace.h"
 #include "text/LineBreak.h"
 #include "text/TrueTypeFont.h"
