@@ -4,9 +4,9 @@
 #include "engine/LogSink.h"
 #include "image/FrameBuffer.h"
 #include "image/PixelRoutines.h"
+#include "image/SaturatingMath.h"
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
-#include "image/SaturatingMath.h"
 #include "text/FontSystem.h"
 #include "text/TrueTypeFont.h"
 
