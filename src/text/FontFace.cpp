@@ -122,6 +122,12 @@ bool FontFace::setUp(const MatchedFace& match, int32_t height, const char* langu
             FT_MulFix(face_->units_per_EM, face_->size->metrics.y_scale) / 24;
         boldExtra_ = static_cast<int32_t>(std::max<int64_t>(1, roundPixels(strength26)));
     }
+    // Shape and rasterise one glyph now, so that the shaper's table checks and the hinter's
+    // per-face analysis happen while loading rather than in the first drawing.
+    ShapedText warm;
+    GlyphBitmap scratch;
+    if (shape(u"H", 1, warm) && !warm.glyphs.empty())
+        rasterise(warm.glyphs[0].id, scratch);
     return true;
 }
 

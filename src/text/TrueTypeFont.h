@@ -14,10 +14,12 @@ class FontFace;
 
 // A line of text rendered for blending: width × height pixels (blue, green, red, alpha) in the
 // requested colour with the text's coverage as alpha. Exactly as wide as the measured text.
+// Its memory is kept for the next line drawn into the same LineBitmap.
 struct LineBitmap {
     std::unique_ptr<uint8_t[]> pixels;
     int32_t width = 0;
     int32_t height = 0;
+    size_t capacity = 0; // bytes allocated
 };
 
 // A system font chosen by face name, height and style, with the effects run on its lines and
@@ -54,7 +56,8 @@ public:
     bool renderText(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
                     int32_t x, int32_t y, std::u16string_view text, uint32_t colour, bool wrap,
                     int32_t lineSpacing);
-    // False (with a diagnostic on standard output) when the line cannot be made.
+    // False (with a diagnostic on standard output) when the line cannot be made. Reuses the
+    // memory `out` already has when it is large enough.
     bool renderLine(std::u16string_view text, uint32_t colour, LineBitmap& out);
 
     bool loaded() const { return loaded_; }
@@ -69,6 +72,17 @@ public:
     size_t cachedGlyphs() const;
 
 private:
+    // renderLine that fills only the columns [from, to) of the line (the rest is left
+    // undefined); the size is that of the whole line.
+    bool renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out, int64_t from,
+                       int64_t to);
+    // The columns of a line placed at x that can be seen or read.
+    void neededColumns(int32_t destinationWidth, int32_t x, int64_t& from, int64_t& to) const;
+    bool renderSingle(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                      int32_t x, int32_t y, std::u16string_view text, uint32_t colour);
+    bool renderWrapped(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                       int32_t x, int32_t y, std::u16string_view text, uint32_t colour,
+                       int32_t lineSpacing);
     // Blends one line at (x, y) after running the effects; returns the clipped size.
     void placeLine(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
                    int32_t x, int32_t y, LineBitmap& line, uint32_t colour, int32_t& clippedWidth,
@@ -87,6 +101,11 @@ private:
     int32_t lastWidth_ = -1;
     int32_t lastHeight_ = -1;
     int32_t lastLines_ = -1;
+    // Line memory reused from one drawing to the next (up to kKeptLineBytes).
+    LineBitmap spare_;
+    std::unique_ptr<uint8_t[]> coverage_;
+    size_t coverageCapacity_ = 0;
+    static constexpr size_t kKeptLineBytes = size_t{4} << 20;
 };
 
 } // namespace kavelin
