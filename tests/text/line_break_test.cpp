@@ -25,15 +25,9 @@ TEST(LineBreak, TheEndOfTheTextIsABreakAndAWordWithoutSpaceIsCut) {
     // The unit at index 0 is never a break, so a line is never empty.
     EXPECT_EQ(breakLine(u" x", 1).length, 1u);
     EXPECT_EQ(breakLine(u" x", 1).consumed, 1u);
-}
-
-TEST(LineBreak, WhiteSpaceIsControlSpacesBlankAndUnicodeSpaceSeparators) {
-    for (char16_t unit : {u'\t', u'\n', u'\v', u'\f', u'\r', u' ', u'\u1680', u'\u2000', u'\u200A',
-                          u'\u202F', u'\u205F', u'\u3000'})
-        EXPECT_TRUE(isBreakSpace(unit)) << int(unit);
-    // No-break space (below 256), zero-width space and ordinary letters do not break.
-    for (char16_t unit : {u'\u00A0', u'\u0085', u'\u200B', u'a', u'\u0627', char16_t(0)})
-        EXPECT_FALSE(isBreakSpace(unit)) << int(unit);
+    // Unicode space separators break, the no-break space does not.
+    EXPECT_EQ(breakLine(u"ab\u3000cd", 3).length, 2u);
+    EXPECT_EQ(breakLine(u"ab\u00A0cd", 3).length, 3u);
 }
 
 } // namespace

@@ -15,20 +15,6 @@ namespace {
 using test::FontSystemTest;
 using TrueTypeFontTest = FontSystemTest;
 
-TEST_F(TrueTypeFontTest, NewFontIsUnloadedAndReportsMinusOne) {
-    TrueTypeFont font;
-    EXPECT_FALSE(font.loaded());
-    int32_t w = 0, h = 0;
-    font.lastTextSize(w, h);
-    EXPECT_EQ(w, -1);
-    EXPECT_EQ(h, -1);
-    EXPECT_EQ(font.lastTextLines(), -1);
-    EXPECT_FALSE(font.measureText(u"x", w, h));
-    std::vector<uint8_t> dst(16, 0);
-    EXPECT_FALSE(font.renderText(dst.data(), 2, 2, 0, 0, u"x", 0xFFFFFFFF, false, 0));
-    EXPECT_FALSE(font.addEffect(std::make_unique<VerticalSmoothEffect>()));
-}
-
 TEST_F(TrueTypeFontTest, HeightFollowsTheCellAndEmConvention) {
     TrueTypeFont font;
     int32_t w = 0, h = 0;
@@ -108,15 +94,6 @@ TEST_F(TrueTypeFontTest, SynthesisedBoldIsWiderThanRegular) {
     ASSERT_TRUE(font.load("DejaVu Sans", 32, true, false, 1, 11));
     ASSERT_TRUE(font.measureText(u"Kavelin", bold, h));
     EXPECT_GT(bold, regular);
-}
-
-TEST_F(TrueTypeFontTest, MeasuringEmptyTextGivesZeroByZero) {
-    TrueTypeFont font;
-    ASSERT_TRUE(font.load("DejaVu Sans", 30, false, false, 1, 11));
-    int32_t w = -1, h = -1;
-    ASSERT_TRUE(font.measureText(u"", w, h));
-    EXPECT_EQ(w, 0);
-    EXPECT_EQ(h, 0);
 }
 
 TEST_F(TrueTypeFontTest, UnpairedSurrogatesMeasureAsTheReplacementCharacter) {

@@ -149,23 +149,6 @@ TEST_F(TrueTypeLayoutTest, LineBitmapCarriesTheColourWithCoverageAsAlpha) {
     EXPECT_EQ(maxAlpha, 255); // the stems of H are solid
 }
 
-TEST_F(TrueTypeLayoutTest, OpacityByteScalesTheBlend) {
-    Canvas opaque(40, 30), faint(40, 30), none(40, 30);
-    ASSERT_TRUE(font.renderText(opaque.data(), 40, 30, 0, 0, u"H", 0xFF0000FF, false, 0));
-    ASSERT_TRUE(font.renderText(faint.data(), 40, 30, 0, 0, u"H", 0x400000FF, false, 0));
-    ASSERT_TRUE(font.renderText(none.data(), 40, 30, 0, 0, u"H", 0x000000FF, false, 0));
-    const auto maxAlpha = [](const Canvas& c) {
-        uint8_t m = 0;
-        for (size_t i = 3; i < c.pixels.size(); i += 4)
-            m = std::max(m, c.pixels[i]);
-        return m;
-    };
-    EXPECT_GT(maxAlpha(opaque), 250);
-    EXPECT_LT(maxAlpha(faint), 0x48);
-    EXPECT_GT(maxAlpha(faint), 0x38);
-    EXPECT_TRUE(none.blank());
-}
-
 TEST_F(TrueTypeLayoutTest, RightToLeftLinesReadFromTheRightEdge) {
     LineBitmap ltr, rtl, guessed;
     ASSERT_TRUE(font.load("DejaVu Sans", 24, false, false, 1, 11));
