@@ -43,7 +43,7 @@ public:
     // The em height used for a height of 0.
     static constexpr int32_t kDefaultEmHeight = 16;
 
-    // height as GDI means it: negative = em height, positive = cell height, in pixels.
+    // height as Windows fonts count it: negative = em height, positive = cell height, in pixels.
     static std::unique_ptr<FontFace> open(const MatchedFace& match, int32_t height,
                                           const char* language);
     ~FontFace();
