@@ -7,6 +7,8 @@
 #include "image/SaturatingMath.h"
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
+#include "text/FontSystem.h"
+#include "text/TrueTypeFont.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,9 +19,20 @@ Renderer::Renderer(LogSink& log) : log_(log) {}
 
 Renderer::~Renderer() {
     releaseAllLayerSets();
+    for (auto& font : trueTypeFonts_)
+        font.reset();
+    if (fontSystemUp_)
+        shutdownFontSystem();
 }
 
 bool Renderer::init(int32_t width, int32_t height, bool fill, Colour colour) {
+    if (!initFontSystem()) {
+        log_.log("ERROR initializing fonts...");
+        return false;
+    }
+    fontSystemUp_ = true;
+    for (auto& font : trueTypeFonts_)
+        font = std::make_unique<TrueTypeFont>();
     framebuffer_ = FrameBuffer::create(width, height);
     if (!framebuffer_)
         return false;

@@ -4,6 +4,7 @@
 #include "engine/PointerList.h"
 #include "engine/SlotTable.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -14,6 +15,7 @@ class FrameBuffer;
 class Layer;
 class LayerSet;
 class LogSink;
+class TrueTypeFont;
 
 // Owns everything that makes up the picture (layers, layer sets and their stacking order, the
 // background) and executes the commands that change it. Not thread-safe by itself: the command
@@ -95,6 +97,19 @@ public:
     int32_t createLayer(int32_t set) override;
     bool setLayerSetPosition(int32_t set, int32_t x, int32_t y) override;
 
+    // TrueType fonts and text
+    static constexpr int32_t kFontCount = 50;
+    // The TrueType font of a number 0..49, none outside that range or before init.
+    TrueTypeFont* trueTypeFont(int32_t number) const;
+    bool loadFont(int32_t font, const char* face, int32_t height, bool bold, bool italic,
+                  int32_t charset, int32_t direction) override;
+    bool drawText(int32_t layer, int32_t x, int32_t y, int32_t font, Utf16Text text,
+                  uint32_t colour, bool wrap, int32_t lineSpacing) override;
+    bool addFontEffect(int32_t font, int32_t kind, const FontEffectValues& values) override;
+    bool tt_lastTextSize(int32_t font, int32_t& width, int32_t& height) override;
+    bool tt_getTextSize(int32_t font, Utf16Text text, int32_t& width, int32_t& height) override;
+    bool tt_lastTextLines(int32_t font, int32_t& lines) override;
+
 protected:
     bool notAvailable(const char* operation) override;
 
@@ -110,6 +125,10 @@ private:
     PointerList<LayerSet> order_{20, 0};
     std::unique_ptr<FrameBuffer> framebuffer_;
     bool clearRequested_ = false;
+
+    // TrueType fonts: the font system is up from init until destruction.
+    bool fontSystemUp_ = false;
+    std::array<std::unique_ptr<TrueTypeFont>, kFontCount> trueTypeFonts_;
 };
 
 } // namespace kavelin

@@ -1,0 +1,221 @@
+// TrueType drawing (command 104): a 60-character Latin line at a cell height of 48 into a
+// 720 x 100 layer, the first time (empty glyph cache) and repeated, beside (a) shaping and
+// rasterising the same line with HarfBuzz and FreeType from scratch and (b) shaping it and
+// copying glyphs from a small glyph cache kept here.
+
+#include "BenchSummary.h"
+
+#include "engine/LogSink.h"
+#include "engine/Renderer.h"
+#include "net/Command.h"
+#include "text/FontMatch.h"
+#include "text/FontSystem.h"
+
+#include <hb-ft.h>
+#include <hb.h>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+using namespace kavelin;
+
+namespace {
+
+constexpr char16_t kText[] = u"Breaking news from the city: the council meets again at nine";
+static_assert(sizeof(kText) / sizeof(char16_t) - 1 == 60);
+constexpr int kCell = 48;
+
+class NullLog : public LogSink {
+protected:
+    void writeLine(std::string_view) override {}
+};
+
+std::string drawLine() {
+    std::string line = "104 0 0 20 0 255 255 255 255 0 0 ";
+    for (const char16_t* p = kText; *p != 0; ++p) {
+        line.push_back(static_cast<char>(*p & 0xFF));
+        line.push_back(static_cast<char>(*p >> 8));
+    }
+    return line;
+}
+
+struct Scene {
+    NullLog log;
+    Renderer renderer{log};
+    std::string line = drawLine();
+
+    Scene() {
+        renderer.init(720, 576, true, {0, 0, 0, 255});
+        renderer.createLayer(renderer.createLayerSet());
+        renderer.initLayer_size(0, 720, 100);
+    }
+    bool load() { return renderer.loadFont(0, "DejaVu Sans", kCell, false, false, 11, 1); }
+    bool draw() {
+        Command command(line.data(), line.size());
+        return renderer.dispatch(command);
+    }
+};
+
+Scene& scene() {
+    static Scene s;
+    return s;
+}
+
+void BM_DrawTextFirst(benchmark::State& state) {
+    Scene& s = scene();
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.load(); // a fresh font: nothing cached
+        state.ResumeTiming();
+        if (!s.draw())
+            state.SkipWithError("drawText failed");
+    }
+}
+BENCHMARK(BM_DrawTextFirst);
+
+void BM_DrawTextRepeated(benchmark::State& state) {
+    Scene& s = scene();
+    s.load();
+    s.draw();
+    for (auto _ : state)
+        if (!s.draw())
+            state.SkipWithError("drawText failed");
+}
+BENCHMARK(BM_DrawTextRepeated);
+
+// The reference face: the same file at the same em size as the renderer's font.
+struct Reference {
+    FT_Face face = nullptr;
+    hb_font_t* font = nullptr;
+    std::vector<uint8_t> line;
+    struct Glyph {
+        int left, top, width, height;
+        std::vector<uint8_t> coverage;
+    };
+    std::unordered_map<uint32_t, Glyph> cache;
+
+    Reference() {
+        initFontSystem();
+        MatchedFace match;
+        matchFace("DejaVu Sans", false, false, 11, match);
+        FT_New_Face(fontLibrary(), match.file.c_str(), match.index, &face);
+        // Cell 48 of DejaVu Sans (ascent + descent 2384 units of 2048) is an em of about 41.
+        FT_Set_Pixel_Sizes(face, 0, 41);
+        font = hb_ft_font_create_referenced(face);
+        line.assign(2000 * kCell, 0);
+    }
+
+    void shape(hb_buffer_t* buffer) {
+        hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(kText), 60, 0, 60);
+        hb_buffer_guess_segment_properties(buffer);
+        hb_shape(font, buffer, nullptr, 0);
+    }
+    void put(int penX, int left, int top, int w, int h, const uint8_t* src, int pitch) {
+        for (int y = 0; y < h; ++y) {
+            const int ly = 38 - top + y;
+            if (ly < 0 || ly >= kCell)
+                continue;
+            for (int x = 0; x < w; ++x) {
+                const int lx = penX + left + x;
+                if (lx >= 0 && lx < 2000 && src[y * pitch + x] != 0)
+                    line[static_cast<size_t>(ly * 2000 + lx)] = src[y * pitch + x];
+            }
+        }
+    }
+    // (a): shape, load and render every glyph, write its coverage into the line.
+    void fromScratch() {
+        hb_buffer_t* buffer = hb_buffer_create();
+        shape(buffer);
+        unsigned int n = 0;
+        const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &n);
+        const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &n);
+        int pen = 0;
+        for (unsigned int i = 0; i < n; ++i) {
+            if (FT_Load_Glyph(face, info[i].codepoint, FT_LOAD_TARGET_LIGHT) == 0 &&
+                FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+                const FT_Bitmap& bm = face->glyph->bitmap;
+                put(pen, face->glyph->bitmap_left, face->glyph->bitmap_top,
+                    static_cast<int>(bm.width), static_cast<int>(bm.rows), bm.buffer, bm.pitch);
+            }
+            pen += (pos[i].x_advance + 32) >> 6;
+        }
+        hb_buffer_destroy(buffer);
+    }
+    // (b): shape, then copy cached coverage.
+    void cached() {
+        hb_buffer_t* buffer = hb_buffer_create();
+        shape(buffer);
+        unsigned int n = 0;
+        const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &n);
+        const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &n);
+        int pen = 0;
+        for (unsigned int i = 0; i < n; ++i) {
+            auto it = cache.find(info[i].codepoint);
+            if (it == cache.end()) {
+                Glyph g{};
+                if (FT_Load_Glyph(face, info[i].codepoint, FT_LOAD_TARGET_LIGHT) == 0 &&
+                    FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+                    const FT_Bitmap& bm = face->glyph->bitmap;
+                    g = {face->glyph->bitmap_left,
+                         face->glyph->bitmap_top,
+                         static_cast<int>(bm.width),
+                         static_cast<int>(bm.rows),
+                         {}};
+                    for (unsigned int r = 0; r < bm.rows; ++r)
+                        g.coverage.insert(g.coverage.end(), bm.buffer + r * bm.pitch,
+                                          bm.buffer + r * bm.pitch + bm.width);
+                }
+                it = cache.emplace(info[i].codepoint, std::move(g)).first;
+            }
+            const Glyph& g = it->second;
+            put(pen, g.left, g.top, g.width, g.height, g.coverage.data(), g.width);
+            pen += (pos[i].x_advance + 32) >> 6;
+        }
+        hb_buffer_destroy(buffer);
+    }
+};
+
+Reference& reference() {
+    static Reference r;
+    return r;
+}
+
+void BM_ReferenceFromScratch(benchmark::State& state) {
+    Reference& r = reference();
+    for (auto _ : state) {
+        r.fromScratch();
+        benchmark::DoNotOptimize(r.line.data());
+    }
+}
+BENCHMARK(BM_ReferenceFromScratch);
+
+void BM_ReferenceCached(benchmark::State& state) {
+    Reference& r = reference();
+    r.cached();
+    for (auto _ : state) {
+        r.cached();
+        benchmark::DoNotOptimize(r.line.data());
+    }
+}
+BENCHMARK(BM_ReferenceCached);
+
+void summary(const bench::CapturingReporter& rep) {
+    const double first = rep.seconds("BM_DrawTextFirst");
+    const double repeated = rep.seconds("BM_DrawTextRepeated");
+    const double scratch = rep.seconds("BM_ReferenceFromScratch");
+    const double cached = rep.seconds("BM_ReferenceCached");
+    std::printf("drawText, first drawing:    %8.1f us   reference (a) from scratch: %8.1f us   "
+                "ratio %.2f (target <= 1.5)\n",
+                first * 1e6, scratch * 1e6, bench::ratio(first, scratch));
+    std::printf("drawText, repeated drawing: %8.1f us   reference (b) glyph cache:  %8.1f us   "
+                "ratio %.2f (target <= 1.5)\n",
+                repeated * 1e6, cached * 1e6, bench::ratio(repeated, cached));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return bench::runAndSummarise(argc, argv, summary);
+}

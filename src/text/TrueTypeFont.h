@@ -1,0 +1,111 @@
+#pragma once
+
+#include "text/FontEffect.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kavelin {
+
+class FontFace;
+
+// A line of text rendered for blending: width × height pixels (blue, green, red, alpha) in the
+// requested colour with the text's coverage as alpha. Exactly as wide as the measured text.
+// Its memory is kept for the next line drawn into the same LineBitmap.
+struct LineBitmap {
+    std::unique_ptr<uint8_t[]> pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t capacity = 0; // bytes allocated
+};
+
+// A system font chosen by face name, height and style, with the effects run on its lines and
+// the size of the text it last drew.
+class TrueTypeFont {
+public:
+    static constexpr int32_t kMaxEffects = 10;
+    // A line bitmap is cut at this width.
+    static constexpr int32_t kMaxLineWidth = 32768;
+
+    TrueTypeFont();
+    ~TrueTypeFont();
+    TrueTypeFont(const TrueTypeFont&) = delete;
+    TrueTypeFont& operator=(const TrueTypeFont&) = delete;
+
+    // Drops the face, its glyph cache and every effect, then opens the closest installed face.
+    // height: negative = em height, positive = cell height, 0 = an em of 16 pixels.
+    bool load(const char* faceName, int32_t height, bool bold, bool italic, int32_t direction,
+              int32_t charsetSelector);
+    // Takes the effect in every case; false (and the effect discarded) when not loaded, when
+    // there are already ten effects or when there is none.
+    bool addEffect(std::unique_ptr<FontEffect> effect);
+
+    bool measureText(std::u16string_view text, int32_t& width, int32_t& height);
+    void lastTextSize(int32_t& width, int32_t& height) const {
+        width = lastWidth_;
+        height = lastHeight_;
+    }
+    int32_t lastTextLines() const { return lastLines_; }
+
+    // Lays the text out (on one line or wrapped to the width right of x), runs the effects on
+    // each line and blends it into the destination with the colour's opacity byte (colour:
+    // red bits 0-7, green 8-15, blue 16-23, opacity 24-31).
+    bool renderText(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                    int32_t x, int32_t y, std::u16string_view text, uint32_t colour, bool wrap,
+                    int32_t lineSpacing);
+    // False (with a diagnostic on standard output) when the line cannot be made. Reuses the
+    // memory `out` already has when it is large enough.
+    bool renderLine(std::u16string_view text, uint32_t colour, LineBitmap& out);
+
+    bool loaded() const { return loaded_; }
+    const std::string& faceName() const { return faceName_; }
+    int32_t height() const { return height_; }
+    bool bold() const { return bold_; }
+    bool italic() const { return italic_; }
+    int32_t direction() const { return direction_; }
+    int32_t charsetSelector() const { return charsetSelector_; }
+    int32_t effectCount() const { return effectCount_; }
+    // Glyphs rasterised since the last load.
+    size_t cachedGlyphs() const;
+
+private:
+    // renderLine that fills only the columns [from, to) of the line (the rest is left
+    // undefined); the size is that of the whole line.
+    bool renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out, int64_t from,
+                       int64_t to);
+    // The columns of a line placed at x that can be seen or read.
+    void neededColumns(int32_t destinationWidth, int32_t x, int64_t& from, int64_t& to) const;
+    bool renderSingle(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                      int32_t x, int32_t y, std::u16string_view text, uint32_t colour);
+    bool renderWrapped(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                       int32_t x, int32_t y, std::u16string_view text, uint32_t colour,
+                       int32_t lineSpacing);
+    // Blends one line at (x, y) after running the effects; returns the clipped size.
+    void placeLine(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                   int32_t x, int32_t y, LineBitmap& line, uint32_t colour, int32_t& clippedWidth,
+                   int32_t& clippedHeight);
+
+    std::string faceName_;
+    int32_t height_ = 0;
+    bool bold_ = false;
+    bool italic_ = false;
+    int32_t direction_ = 1;
+    int32_t charsetSelector_ = 11;
+    std::unique_ptr<FontFace> face_;
+    std::array<std::unique_ptr<FontEffect>, kMaxEffects> effects_;
+    int32_t effectCount_ = 0;
+    bool loaded_ = false;
+    int32_t lastWidth_ = -1;
+    int32_t lastHeight_ = -1;
+    int32_t lastLines_ = -1;
+    // Line memory reused from one drawing to the next (up to kKeptLineBytes).
+    LineBitmap spare_;
+    std::unique_ptr<uint8_t[]> coverage_;
+    size_t coverageCapacity_ = 0;
+    static constexpr size_t kKeptLineBytes = size_t{4} << 20;
+};
+
+} // namespace kavelin
