@@ -7,6 +7,7 @@
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
 #include "layers/SaturatingMath.h"
+#include "text/SpriteFont.h"
 
 #include <algorithm>
 

@@ -3,7 +3,9 @@
 #include "engine/CommandHandlers.h"
 #include "engine/PointerList.h"
 #include "engine/SlotTable.h"
+#include "text/FontNumbers.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -14,6 +16,7 @@ class FrameBuffer;
 class Layer;
 class LayerSet;
 class LogSink;
+class SpriteFont;
 
 // Owns everything that makes up the picture (layers, layer sets and their stacking order, the
 // background) and executes the commands that change it. Not thread-safe by itself: the command
@@ -86,6 +89,27 @@ public:
     bool fadeLayer(int32_t layer, int32_t target, int32_t duration) override;
     bool crossFadeLayers(int32_t first, int32_t second, int32_t duration) override;
 
+    // Sprite fonts and font numbers
+    bool loadSpriteFont(int32_t font, const char* path, int32_t loadEffect, int32_t fontOpacity,
+                        int32_t effectOpacity, int32_t colorizeFont, int32_t fontRed,
+                        int32_t fontGreen, int32_t fontBlue, int32_t colorizeEffect,
+                        int32_t effectRed, int32_t effectGreen, int32_t effectBlue) override;
+    bool initLayer_text(int32_t layer, int32_t width, int32_t height, int32_t spriteFont,
+                        const char* text, int32_t layoutMode, int32_t caseMode,
+                        int32_t lineHeight) override;
+    bool initLayer_text_fit(int32_t layer, int32_t width, int32_t height, int32_t spriteFont,
+                            const char* text, int32_t layoutMode, int32_t caseMode,
+                            int32_t lineHeight) override;
+    using CommandHandlers::drawText;
+    bool drawText(int32_t layer, int32_t x, int32_t y, int32_t spriteFont, const char* text,
+                  int32_t layoutMode, int32_t caseMode, int32_t lineHeight) override;
+    bool sf_lastTextSize(int32_t spriteFont, int32_t& width, int32_t& height) override;
+    int32_t reserveFontNumber() override;
+    bool releaseFontNumber(int32_t font) override;
+    bool releaseAllFontNumbers() override;
+    // The sprite font of a number, or none for an empty slot or a number outside the table.
+    SpriteFont* spriteFont(int32_t number) const;
+
     // Layer sets
     int32_t createLayerSet() override;
     bool releaseLayerSet(int32_t set) override;
@@ -108,6 +132,12 @@ private:
     PointerList<LayerSet> order_{20, 0};
     std::unique_ptr<FrameBuffer> framebuffer_;
     bool clearRequested_ = false;
+
+    // Font table: sprite fonts, created by their first load, and reservation flags.
+    bool initLayerText(bool fit, int32_t layer, int32_t width, int32_t height, int32_t font,
+                       const char* text, int32_t layoutMode, int32_t caseMode, int32_t lineHeight);
+    std::array<std::unique_ptr<SpriteFont>, kFontNumbers> spriteFonts_;
+    std::array<bool, kFontNumbers> fontReserved_{};
 };
 
 } // namespace kavelin
