@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/OfflineRenderer.h"
+#include "app/SpriteFontMaker.h"
 
 #include <cstdio>
 
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
         return 2;
     case CommandLine::Mode::Render:
         return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile}, stdout, stderr);
+    case CommandLine::Mode::MakeFont:
+        return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:
         std::fprintf(stderr, "kavelin: the server is not built yet\n");
         return 1;
