@@ -36,10 +36,11 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVELIN_TSAN=ON
 
-# The engine and network tests (threads, timer, server) under ThreadSanitizer.
+# The engine, network and application tests (threads, timer, server, worker) under
+# ThreadSanitizer.
 test-tsan: deps $(TSAN_BUILD)/build.ninja
-	cmake --build $(TSAN_BUILD) -j$(JOBS)
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) $(CTEST_ARGS) -L "engine|net"
+	cmake --build $(TSAN_BUILD) -j$(JOBS) --target test_engine test_net test_app
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) $(CTEST_ARGS) -L "engine|net|app"
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done

@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
+#include "app/HeadlessRunner.h"
 #include "app/OfflineRenderer.h"
 #include "app/SpriteFontMaker.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 using kavelin::CommandLine;
 
@@ -23,8 +25,14 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::MakeFont:
         return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:
-        std::fprintf(stderr, "kavelin: the server is not built yet\n");
-        return 1;
+        if (!cl.headless) {
+            const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+            std::printf(display ? "kavelin: the window output is not built yet; running headless\n"
+                                : "kavelin: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
+                                  "running headless\n");
+            std::fflush(stdout);
+        }
+        return kavelin::runHeadless(cl);
     }
     return 1;
 }

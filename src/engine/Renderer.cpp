@@ -6,10 +6,11 @@
 #include "image/PixelRoutines.h"
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 #include "text/SpriteFont.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kavelin {
 
@@ -26,7 +27,11 @@ bool Renderer::init(int32_t width, int32_t height, bool fill, Colour colour) {
     if (fill) {
         const uint32_t packed = uint32_t{colour.alpha} << 24 | uint32_t{colour.red} << 16 |
                                 uint32_t{colour.green} << 8 | colour.blue;
-        framebuffer_->fill(packed);
+        for (int32_t y = 0; y < framebuffer_->height(); ++y) {
+            uint8_t* row = framebuffer_->pixels() + int64_t{y} * framebuffer_->pitch();
+            for (int32_t x = 0; x < framebuffer_->width(); ++x)
+                std::memcpy(row + x * 4, &packed, 4);
+        }
     }
     clearRequested_ = true;
     return true;

@@ -2,7 +2,7 @@
 #include "engine/LogSink.h"
 #include "engine/Renderer.h"
 #include "layers/Layer.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 
 namespace kavelin {
 

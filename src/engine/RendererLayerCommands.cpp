@@ -92,7 +92,7 @@ bool Renderer::initLayer_tgaSequence(int32_t number, const char* prefix, int32_t
             error = true;
             break;
         }
-        if (!reader.readPixels(frame->pixels())) {
+        if (!reader.readPixels(*frame)) {
             log_.log("ERROR : Failed to get image data from %s", name);
             error = true;
             break;

@@ -3,7 +3,7 @@
 #include "image/FrameBuffer.h"
 #include "image/Image.h"
 #include "image/PixelRoutines.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 
 #include <algorithm>
 

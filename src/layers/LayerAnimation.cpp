@@ -2,7 +2,7 @@
 #include "layers/Layer.h"
 
 #include "image/Image.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 
 namespace kavelin {
 

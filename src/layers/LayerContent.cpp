@@ -3,7 +3,7 @@
 
 #include "image/Image.h"
 #include "image/TgaFile.h"
-#include "layers/SaturatingMath.h"
+#include "image/SaturatingMath.h"
 
 namespace kavelin {
 
@@ -26,7 +26,7 @@ bool Layer::initTga(const char* fileName) {
         !frame.allocate(info.width, info.height))
         return false;
     image_ = &frame;
-    if (!reader.readPixels(frame.pixels()))
+    if (!reader.readPixels(frame))
         return false;
     windowWidth_ = info.width;
     windowHeight_ = info.height;
@@ -69,15 +69,8 @@ bool Layer::copyFrom(const Layer& source) {
 bool Layer::copyRegionFrom(const Layer& source, int32_t x, int32_t y, int32_t w, int32_t h) {
     if (image_ == nullptr || source.image_ == nullptr)
         return false;
-    if (source.image_->containsRect(x, y, w, h)) {
-        // The region is copied out first: the source may be this very image, and a destination
-        // that grows replaces the pixels being read.
-        Image region;
-        if (!region.allocate(w, h))
-            return false;
-        region.drawImage(*source.image_, x, y, w, h);
-        image_->drawImage(region, 0, 0, w, h);
-    }
+    // Drawing copies the region first, so the source may be this very image.
+    image_->drawImage(source.image_, x, y, w, h);
     if (image_->growsToFit()) {
         const auto anchor = image_->cursorAnchor();
         if (anchor.x < 0)

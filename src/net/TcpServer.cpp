@@ -1,0 +1,218 @@
+#include "net/TcpServer.h"
+
+#include "net/LineReader.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kavelin {
+
+namespace {
+
+constexpr int kBacklog = 10;
+// Replies of lines that arrived together are sent together, up to this many bytes at once.
+constexpr size_t kReplyBatch = 16 * 1024;
+// Keepalive: a silent peer is probed after 30 s, then every 10 s; 3 unanswered probes
+// (60 s in all) end the connection, so a vanished controller does not block the next one.
+constexpr int kKeepIdleSeconds = 30;
+constexpr int kKeepIntervalSeconds = 10;
+constexpr int kKeepCount = 3;
+
+void setOption(int fd, int level, int name, int value) {
+    ::setsockopt(fd, level, name, &value, sizeof value);
+}
+
+} // namespace
+
+TcpServer::TcpServer(uint16_t port, std::string listenAddress)
+    : listenAddress_(std::move(listenAddress)), port_(port) {}
+
+TcpServer::~TcpServer() {
+    stop();
+}
+
+bool TcpServer::start() {
+    if (thread_.running())
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    if (::inet_pton(AF_INET, listenAddress_.c_str(), &address.sin_addr) != 1)
+        return false;
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0)
+        return false;
+    // A restarted server may bind its port again at once; a second listener still fails.
+    setOption(fd, SOL_SOCKET, SO_REUSEADDR, 1);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, kBacklog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        return false;
+    }
+    port_ = ntohs(address.sin_port);
+    listenSocket_ = fd;
+    stopRequested_ = false;
+    if (!thread_.start()) {
+        ::close(fd);
+        listenSocket_ = -1;
+        return false;
+    }
+    return true;
+}
+
+bool TcpServer::stop() {
+    stopRequested_ = true;
+    {
+        // Shut down, not close: the server thread still owns the descriptor and closes it,
+        // so it can never be reused under a blocked call.
+        std::lock_guard lock(clientMutex_);
+        if (clientSocket_ >= 0)
+            ::shutdown(clientSocket_, SHUT_RDWR);
+    }
+    if (listenSocket_ >= 0)
+        ::shutdown(listenSocket_, SHUT_RDWR); // wakes a blocked accept
+    thread_.wait();
+    // Called from a handler on the server thread, the loop is still running: it ends when the
+    // handler returns and the socket is closed by a later stop or the destructor.
+    if (listenSocket_ >= 0 && !thread_.running()) {
+        ::close(listenSocket_);
+        listenSocket_ = -1;
+    }
+    return true;
+}
+
+void TcpServer::diagnostic(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(diagnostics_, format, args);
+    va_end(args);
+    std::fflush(diagnostics_);
+}
+
+void TcpServer::configureClient(int client) {
+    setOption(client, SOL_SOCKET, SO_KEEPALIVE, 1);
+    setOption(client, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdleSeconds);
+    setOption(client, IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalSeconds);
+    setOption(client, IPPROTO_TCP, TCP_KEEPCNT, kKeepCount);
+    // Replies are written whole, so there is nothing for Nagle's algorithm to gather.
+    setOption(client, IPPROTO_TCP, TCP_NODELAY, 1);
+}
+
+void TcpServer::run() {
+    TextString reply;
+    LineReader reader;
+    std::string out;
+    out.reserve(kReplyBatch * 2);
+
+    while (!stopRequested_) {
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        const int client =
+            ::accept4(listenSocket_, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC);
+        if (client < 0) {
+            if (stopRequested_)
+                break;
+            // Out of descriptors or memory: try again without spinning.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        {
+            std::lock_guard lock(clientMutex_);
+            if (stopRequested_) {
+                ::close(client);
+                break;
+            }
+            clientSocket_ = client;
+        }
+        configureClient(client);
+
+        const uint32_t host = ntohl(peer.sin_addr.s_addr);
+        const IpAddress address{
+            {static_cast<int32_t>(host >> 24), static_cast<int32_t>((host >> 16) & 0xFF),
+             static_cast<int32_t>((host >> 8) & 0xFF), static_cast<int32_t>(host & 0xFF)}};
+        onConnect(address);
+
+        reader.clear();
+        out.clear();
+        const End end = stopRequested_ ? End::Stopped : serve(client, reader, reply, out);
+        {
+            std::lock_guard lock(clientMutex_);
+            clientSocket_ = -1;
+        }
+        ::close(client);
+        switch (end) {
+        case End::Disconnected:
+            onDisconnect();
+            break;
+        case End::ReceiveError:
+            onReceiveError();
+            break;
+        case End::SendError:
+            diagnostic("Error on send()");
+            break;
+        case End::Stopped:
+            break;
+        }
+    }
+}
+
+TcpServer::End TcpServer::serve(int client, LineReader& reader, TextString& reply,
+                                std::string& out) {
+    for (;;) {
+        if (stopRequested_)
+            return End::Stopped;
+        char* line = nullptr;
+        size_t length = 0;
+        const LineReader::Cut cut = reader.next(line, length);
+        if (cut == LineReader::Cut::Line) {
+            // Each reply is complete before the next line is executed; replies of lines that
+            // are already buffered go out together.
+            onLine(line, length, &reply);
+            out.append(reply.text(), static_cast<size_t>(reply.length()));
+            out.push_back('\n');
+            if (out.size() >= kReplyBatch && !sendAll(client, out))
+                return stopRequested_ ? End::Stopped : End::SendError;
+            continue;
+        }
+        // Everything buffered is answered before waiting for more (or closing).
+        if (!sendAll(client, out))
+            return stopRequested_ ? End::Stopped : End::SendError;
+        if (cut == LineReader::Cut::Overlong)
+            return End::ReceiveError;
+        const LineReader::Fill fill = reader.receive(client);
+        if (stopRequested_)
+            return End::Stopped;
+        if (fill == LineReader::Fill::Closed)
+            return End::Disconnected;
+        if (fill == LineReader::Fill::Error)
+            return End::ReceiveError;
+    }
+}
+
+bool TcpServer::sendAll(int client, std::string& out) {
+    size_t sent = 0;
+    while (sent < out.size()) {
+        const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    out.clear();
+    return true;
+}
+
+} // namespace kavelin
