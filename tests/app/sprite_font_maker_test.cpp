@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/SpriteFontMaker.h"
 #include "image/Image.h"
 #include "text/CharacterMap.h"
@@ -15,6 +16,10 @@ namespace {
 using Effect = SpriteFontMakerOptions::Effect;
 
 TEST(SpriteFontMakerArgs, OptionsAndTheirRefusals) {
+    const CommandLine c = CommandLine::parse({"mkfont", "--size", "20", "t.tga"});
+    EXPECT_EQ(c.mode, CommandLine::Mode::MakeFont);
+    EXPECT_EQ(c.makeFontArgs, (std::vector<std::string>{"--size", "20", "t.tga"}));
+
     SpriteFontMakerOptions o;
     std::string error;
     ASSERT_TRUE(parseSpriteFontMakerArgs({"--face", "Liberation Serif", "--size", "20", "--colour",

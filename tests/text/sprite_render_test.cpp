@@ -164,5 +164,19 @@ TEST_F(SpriteRender, WrappedUpperCaseLinesAndAFittedLayer) {
     EXPECT_TRUE(frame == expected) << firstDifference(frame, expected);
 }
 
+// The example font set loads with its effect, and the example script runs cleanly.
+TEST_F(SpriteRender, ExampleFontSetAndScript) {
+    const std::string command = std::string("cd '") + KAVELIN_SOURCE_DIR + "' && " +
+                                KAVELIN_BINARY + " render examples/sprite_text.txt > '" + dir_ +
+                                "/replies.txt' 2> '" + dir_ + "/log.txt'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string r = replies();
+    EXPECT_EQ(r.find("ERROR"), std::string::npos) << r;
+    std::ifstream in(dir_ + "/log.txt");
+    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(log.find("         - effect file loaded."), std::string::npos) << log;
+    EXPECT_NE(log.find("initLayer_text_fit : init successful."), std::string::npos) << log;
+}
+
 } // namespace
 } // namespace kavelin::test
