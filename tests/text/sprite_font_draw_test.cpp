@@ -168,20 +168,6 @@ TEST_F(SpriteFontDraw, AtMost255WrappedLines) {
     EXPECT_EQ(lastSize(), std::make_pair(2, 510));
 }
 
-TEST_F(SpriteFontDraw, DrawStringConvertsCaseAndChoosesTheLayout) {
-    loadFont(10, 4);
-    target(100, 40);
-    char text[] = "ab cd";
-    ASSERT_TRUE(font_.drawString(text, &image_, 0, 0, 1, 1, 10));
-    EXPECT_STREQ(text, "AB CD");
-    EXPECT_EQ(readLine(0, 11, 6), "AB CD~");
-    EXPECT_EQ(lastSize(), std::make_pair(54, 4));
-    target(30, 40);
-    ASSERT_TRUE(font_.drawString(text, &image_, 0, 0, 2, 2, 10));
-    EXPECT_EQ(readLine(0, 11, 3), "ab~");
-    EXPECT_EQ(readLine(10, 11, 3), "cd~");
-}
-
 TEST_F(SpriteFontDraw, EffectSheetDrawsUnderneathAndASmallOneIsClipped) {
     const std::string dir = tempDir("effect");
     Image sheet;

@@ -46,21 +46,13 @@ TEST(SpriteFontCells, OnlyTheFirst256PairsAreKept) {
 }
 
 TEST(SpriteFontCharacterMap, FixedTableAndCaseConversion) {
-    EXPECT_EQ(glyphIndexOf('0'), 0);
-    EXPECT_EQ(glyphIndexOf('A'), 10);
-    EXPECT_EQ(glyphIndexOf('V'), 31);
-    EXPECT_EQ(glyphIndexOf(0xC5), 36);
-    EXPECT_EQ(glyphIndexOf('a'), 39);
-    EXPECT_EQ(glyphIndexOf(0xF6), 67);
-    EXPECT_EQ(glyphIndexOf('\''), 76);
-    EXPECT_EQ(glyphIndexOf('\\'), 88);
-    EXPECT_EQ(glyphIndexOf('$'), 96);
-    EXPECT_EQ(glyphIndexOf(0xA3), 97);
-    EXPECT_EQ(glyphIndexOf(0x80), 98);
-    for (int b : {0xFC, int('^'), int('`'), int('|'), int('~'), int('\t'), 0x00, 0xFF})
-        EXPECT_EQ(glyphIndexOf(uint8_t(b)), kSpaceGlyph) << b;
     for (int32_t i = 0; i < kGlyphSlots; ++i)
         EXPECT_EQ(glyphIndexOf(byteOfGlyph(i)), i);
+    EXPECT_EQ(glyphIndexOf('V'), 31);
+    EXPECT_EQ(glyphIndexOf(0xF6), 67);
+    EXPECT_EQ(glyphIndexOf(0x80), 98);
+    for (int b : {0xFC, int('~'), int('\t'), 0x00, 0xFF})
+        EXPECT_EQ(glyphIndexOf(uint8_t(b)), kSpaceGlyph) << b;
 
     char upper[] = "abc\xE5\xE4\xF6z";
     convertCase(upper, 1);

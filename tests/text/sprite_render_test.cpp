@@ -21,6 +21,7 @@ constexpr int32_t kFrameWidth = 720, kFrameHeight = 576;
 // glyphs placed at pen positions.
 struct ExpectedLayer {
     int32_t x, y, width, height;
+    const std::vector<int32_t>* widths;
     struct Glyph {
         uint8_t byte;
         int32_t x, y;
@@ -63,8 +64,7 @@ protected:
 
     // The frame: opaque black, and each layer window copied over it (blend mode 0, set by the
     // scripts so that the expectation needs no blending arithmetic).
-    std::vector<uint8_t> expectedFrame(const std::vector<ExpectedLayer>& layers,
-                                       const std::vector<int32_t>& widths) {
+    std::vector<uint8_t> expectedFrame(const std::vector<ExpectedLayer>& layers) {
         std::vector<uint8_t> frame(size_t(kFrameWidth) * kFrameHeight * 4, 0);
         for (size_t i = 3; i < frame.size(); i += 4)
             frame[i] = 255;
@@ -76,7 +76,7 @@ protected:
                 const int32_t index = glyphIndexOf(g.byte);
                 for (int32_t y = std::max(0, g.y); y < std::min(layer.height, g.y + 12); ++y)
                     for (int32_t x = std::max(0, g.x);
-                         x < std::min(layer.width, g.x + widths[size_t(index)]); ++x)
+                         x < std::min(layer.width, g.x + (*layer.widths)[size_t(index)]); ++x)
                         set(frame, layer.x + x, layer.y + y, 200, uint8_t(100 + index / 2),
                             uint8_t(index), 255);
             }
@@ -126,41 +126,34 @@ protected:
     std::vector<int32_t> varied_, uniform_;
 };
 
-TEST_F(SpriteRender, SingleLineWithPairSpacingAndAClippedSecondDrawing) {
-    const std::string script = "116\n121 0\n"
-                               "58 0 " +
-                               dir_ +
-                               "/varied.tga\t0 255 255 0 0 0 0 0 0 0 0\n"
+// One line with a kerned pair and a second, clipped drawing into it; word-wrapped upper-case
+// lines; a layer fitted to its text.
+TEST_F(SpriteRender, SingleWrappedAndFittedText) {
+    const std::string fonts = "58 0 " + dir_ +
+                              "/varied.tga\t0 255 255 0 0 0 0 0 0 0 0\n"
+                              "58 1 " +
+                              dir_ + "/uniform.tga\t0 255 255 0 0 0 0 0 0 0 0\n";
+    const std::string script = "116\n121 0\n121 0\n121 0\n" + fonts +
                                "65 0 200 20 0 Hello, World!\t0 0 0\n"
-                               "93 0 -3 10 0 AB\t0 0 0\n"
-                               "66 0 30 40\n78 0 0 255\n75 0\n106 0\n@wait\n";
+                               "93 0 -3 10 0 AB\t0 0 0\n106 0\n"
+                               "65 1 40 60 1 one two three four\t2 1 15\n"
+                               "95 2 300 100 1 Fit me\t0 0 0\n124 2\n"
+                               "66 0 30 40\n66 1 100 100\n66 2 400 300\n"
+                               "78 0 0 255\n78 1 0 255\n78 2 0 255\n75 0\n75 1\n75 2\n@wait\n";
     const std::vector<uint8_t> frame = render(script);
-    EXPECT_EQ(replies(), "OK 0\nOK 0\nOK\nOK\nOK\nOK\nOK\nOK\nOK 4 10\n"); // A wholly cut off
-    ExpectedLayer layer{30, 40, 200, 20, line("Hello, World!", varied_, 0, 0, "lo")};
+    // 'AB' at x -3: A (3 wide) is wholly cut off and adds nothing, B is 4 wide.
+    EXPECT_EQ(replies(), "OK 0\nOK 0\nOK 1\nOK 2\nOK\nOK\nOK\nOK\nOK 4 10\nOK\nOK\nOK 35 12\n"
+                         "OK\nOK\nOK\nOK\nOK\nOK\nOK\nOK\nOK\n");
+    ExpectedLayer single{30, 40, 200, 20, &varied_, line("Hello, World!", varied_, 0, 0, "lo")};
     for (const auto& g : line("AB", varied_, -3, 10))
-        layer.glyphs.push_back(g);
-    const std::vector<uint8_t> expected = expectedFrame({layer}, varied_);
-    EXPECT_TRUE(frame == expected) << firstDifference(frame, expected);
-}
-
-TEST_F(SpriteRender, WrappedUpperCaseLinesAndAFittedLayer) {
-    const std::string script = "116\n121 0\n121 0\n"
-                               "58 1 " +
-                               dir_ +
-                               "/uniform.tga\t0 255 255 0 0 0 0 0 0 0 0\n"
-                               "65 0 40 60 1 one two three four\t2 1 15\n"
-                               "95 1 300 100 1 Fit me\t0 0 0\n"
-                               "66 0 100 100\n66 1 400 300\n78 0 0 255\n78 1 0 255\n75 0\n75 1\n"
-                               "124 1\n@wait\n";
-    const std::vector<uint8_t> frame = render(script);
-    EXPECT_EQ(replies(), "OK 0\nOK 0\nOK 1\nOK\nOK\nOK\nOK\nOK\nOK\nOK\nOK\nOK\nOK 35 12\n");
-    ExpectedLayer wrapped{100, 100, 40, 60, {}};
+        single.glyphs.push_back(g);
+    ExpectedLayer wrapped{100, 100, 40, 60, &uniform_, {}};
     const char* lines[] = {"ONE", "TWO", "THREE", "FOUR"};
     for (int32_t k = 0; k < 4; ++k)
         for (const auto& g : line(lines[k], uniform_, 0, k * 15))
             wrapped.glyphs.push_back(g);
-    const ExpectedLayer fitted{400, 300, 35, 12, line("Fit me", uniform_, 0, 0)};
-    const std::vector<uint8_t> expected = expectedFrame({wrapped, fitted}, uniform_);
+    const ExpectedLayer fitted{400, 300, 35, 12, &uniform_, line("Fit me", uniform_, 0, 0)};
+    const std::vector<uint8_t> expected = expectedFrame({single, wrapped, fitted});
     EXPECT_TRUE(frame == expected) << firstDifference(frame, expected);
 }
 
