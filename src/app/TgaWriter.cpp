@@ -15,24 +15,14 @@ bool writeTga(const char* path, const Image& image) {
     if (file == nullptr)
         return false;
     // Type 2 (true colour), 32 bits, 8 alpha bits, origin top-left.
-    const uint8_t header[18] = {0,
-                                0,
-                                2,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                0,
-                                static_cast<uint8_t>(width & 0xFF),
-                                static_cast<uint8_t>(width >> 8),
-                                static_cast<uint8_t>(height & 0xFF),
-                                static_cast<uint8_t>(height >> 8),
-                                32,
-                                0x28};
+    uint8_t header[18] = {};
+    header[2] = 2;
+    header[12] = static_cast<uint8_t>(width & 0xFF);
+    header[13] = static_cast<uint8_t>(width >> 8);
+    header[14] = static_cast<uint8_t>(height & 0xFF);
+    header[15] = static_cast<uint8_t>(height >> 8);
+    header[16] = 32;
+    header[17] = 0x28;
     bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
     const size_t bytes = size_t(width) * size_t(height) * 4;
     if (ok && bytes > 0)
