@@ -49,6 +49,12 @@ CommandLine parseRender(const std::vector<std::string>& args) {
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "render")
         return parseRender(args);
+    if (!args.empty() && args[0] == "mkfont") {
+        CommandLine c;
+        c.mode = Mode::MakeFont;
+        c.makeFontArgs.assign(args.begin() + 1, args.end());
+        return c;
+    }
     CommandLine c;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -82,6 +88,8 @@ const char* usageText() {
            "  kavelin [--headless] [--port N] [--listen ADDRESS]\n"
            "  kavelin render [--png DIR] [--raw FILE] SCRIPT   (SCRIPT may be - for standard "
            "input)\n"
+           "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
+           "                 [--effect none|shadow|outline] OUTPUT.tga\n"
            "  kavelin --help | --version\n"
            "\n"
            "Kavelin composes layered broadcast graphics into a 720 x 576 picture, 25 frames a\n"
@@ -92,7 +100,9 @@ const char* usageText() {
            "  --listen ADDRESS  IPv4 address to listen on (default 0.0.0.0)\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"
-           "    --raw FILE      append each frame's 720 x 576 x 4 bytes (B, G, R, A) to FILE\n";
+           "    --raw FILE      append each frame's 720 x 576 x 4 bytes (B, G, R, A) to FILE\n"
+           "  mkfont            make a sprite font (glyph sheet, spacing file, effect sheet)\n"
+           "                    from an installed face\n";
 }
 
 } // namespace kavelin

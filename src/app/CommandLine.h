@@ -7,7 +7,7 @@ namespace kavelin {
 
 // What the program was asked to do, read from its arguments.
 struct CommandLine {
-    enum class Mode { Run, Render, Help, Version, Invalid };
+    enum class Mode { Run, Render, MakeFont, Help, Version, Invalid };
 
     Mode mode = Mode::Run;
     bool headless = false;
@@ -17,6 +17,8 @@ struct CommandLine {
     std::string pngDir;
     std::string rawFile;
     std::string script;
+    // mkfont mode: its arguments, read by the sprite-font maker
+    std::vector<std::string> makeFontArgs;
     // Invalid: what was wrong, one line.
     std::string error;
 

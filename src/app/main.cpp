@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRunner.h"
 #include "app/OfflineRenderer.h"
+#include "app/SpriteFontMaker.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
         return 2;
     case CommandLine::Mode::Render:
         return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile}, stdout, stderr);
+    case CommandLine::Mode::MakeFont:
+        return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:
         if (!cl.headless) {
             const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");

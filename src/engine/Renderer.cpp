@@ -8,6 +8,7 @@
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
 #include "text/FontSystem.h"
+#include "text/SpriteFont.h"
 #include "text/TrueTypeFont.h"
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 #include "engine/CommandHandlers.h"
 #include "engine/PointerList.h"
 #include "engine/SlotTable.h"
+#include "text/FontNumbers.h"
 
 #include <array>
 #include <cstdint>
@@ -16,6 +17,7 @@ class Layer;
 class LayerSet;
 class LogSink;
 class TrueTypeFont;
+class SpriteFont;
 
 // Owns everything that makes up the picture (layers, layer sets and their stacking order, the
 // background) and executes the commands that change it. Not thread-safe by itself: the command
@@ -88,6 +90,27 @@ public:
     bool fadeLayer(int32_t layer, int32_t target, int32_t duration) override;
     bool crossFadeLayers(int32_t first, int32_t second, int32_t duration) override;
 
+    // Sprite fonts and font numbers
+    bool loadSpriteFont(int32_t font, const char* path, int32_t loadEffect, int32_t fontOpacity,
+                        int32_t effectOpacity, int32_t colorizeFont, int32_t fontRed,
+                        int32_t fontGreen, int32_t fontBlue, int32_t colorizeEffect,
+                        int32_t effectRed, int32_t effectGreen, int32_t effectBlue) override;
+    bool initLayer_text(int32_t layer, int32_t width, int32_t height, int32_t spriteFont,
+                        const char* text, int32_t layoutMode, int32_t caseMode,
+                        int32_t lineHeight) override;
+    bool initLayer_text_fit(int32_t layer, int32_t width, int32_t height, int32_t spriteFont,
+                            const char* text, int32_t layoutMode, int32_t caseMode,
+                            int32_t lineHeight) override;
+    using CommandHandlers::drawText;
+    bool drawText(int32_t layer, int32_t x, int32_t y, int32_t spriteFont, const char* text,
+                  int32_t layoutMode, int32_t caseMode, int32_t lineHeight) override;
+    bool sf_lastTextSize(int32_t spriteFont, int32_t& width, int32_t& height) override;
+    int32_t reserveFontNumber() override;
+    bool releaseFontNumber(int32_t font) override;
+    bool releaseAllFontNumbers() override;
+    // The sprite font of a number, or none for an empty slot or a number outside the table.
+    SpriteFont* spriteFont(int32_t number) const;
+
     // Layer sets
     int32_t createLayerSet() override;
     bool releaseLayerSet(int32_t set) override;
@@ -98,7 +121,6 @@ public:
     bool setLayerSetPosition(int32_t set, int32_t x, int32_t y) override;
 
     // TrueType fonts and text
-    static constexpr int32_t kFontCount = 50;
     // The TrueType font of a number 0..49, none outside that range or before init.
     TrueTypeFont* trueTypeFont(int32_t number) const;
     bool loadFont(int32_t font, const char* face, int32_t height, bool bold, bool italic,
@@ -128,7 +150,12 @@ private:
 
     // TrueType fonts: the font system is up from init until destruction.
     bool fontSystemUp_ = false;
-    std::array<std::unique_ptr<TrueTypeFont>, kFontCount> trueTypeFonts_;
+    std::array<std::unique_ptr<TrueTypeFont>, kFontNumbers> trueTypeFonts_;
+    // Font table: sprite fonts, created by their first load, and reservation flags.
+    bool initLayerText(bool fit, int32_t layer, int32_t width, int32_t height, int32_t font,
+                       const char* text, int32_t layoutMode, int32_t caseMode, int32_t lineHeight);
+    std::array<std::unique_ptr<SpriteFont>, kFontNumbers> spriteFonts_;
+    std::array<bool, kFontNumbers> fontReserved_{};
 };
 
 } // namespace kavelin

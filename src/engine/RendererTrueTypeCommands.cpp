@@ -3,6 +3,7 @@
 #include "image/Image.h"
 #include "layers/Layer.h"
 #include "text/DropShadowEffect.h"
+#include "text/FontNumbers.h"
 #include "text/TrueTypeFont.h"
 #include "text/VerticalSmoothEffect.h"
 
@@ -12,10 +13,6 @@
 namespace kavelin {
 
 namespace {
-
-bool validFontNumber(int32_t font) {
-    return font >= 0 && font < Renderer::kFontCount;
-}
 
 uint8_t lowByte(int32_t value) {
     return static_cast<uint8_t>(value & 0xFF);
