@@ -188,7 +188,9 @@ void roundTrips(benchmark::State& state, int fd) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_roundTrip_kavelin(benchmark::State& state) { roundTrips(state, systemUnderTest().client); }
+void BM_roundTrip_kavelin(benchmark::State& state) {
+    roundTrips(state, systemUnderTest().client);
+}
 
 void BM_roundTrip_echo(benchmark::State& state) {
     EchoServer echo;
@@ -268,4 +270,6 @@ void summary(const bench::CapturingReporter& r) {
 
 } // namespace
 
-int main(int argc, char** argv) { return bench::runAndSummarise(argc, argv, summary); }
+int main(int argc, char** argv) {
+    return bench::runAndSummarise(argc, argv, summary);
+}

@@ -2,6 +2,7 @@
 // pixman OVER composites of the same images. Also counts allocations made while composing.
 
 #include "BenchSummary.h"
+#include "NullLog.h"
 
 #include "engine/LogSink.h"
 #include "engine/Renderer.h"
@@ -27,13 +28,8 @@ std::atomic<long> allocations{0};
 
 constexpr int kW = 720, kH = 576, kLayers = 8, kOpacity = 200;
 
-class NullLog : public LogSink {
-protected:
-    void writeLine(std::string_view) override {}
-};
-
 struct Scene {
-    NullLog log;
+    bench::NullLog log;
     Renderer renderer{log};
     std::unique_ptr<FrameBuffer> target = FrameBuffer::create(kW, kH);
 

@@ -4,6 +4,7 @@
 // copying glyphs from a small glyph cache kept here.
 
 #include "BenchSummary.h"
+#include "NullLog.h"
 
 #include "engine/LogSink.h"
 #include "engine/Renderer.h"
@@ -27,11 +28,6 @@ constexpr char16_t kText[] = u"Breaking news from the city: the council meets ag
 static_assert(sizeof(kText) / sizeof(char16_t) - 1 == 60);
 constexpr int kCell = 48;
 
-class NullLog : public LogSink {
-protected:
-    void writeLine(std::string_view) override {}
-};
-
 std::string drawLine() {
     std::string line = "104 0 0 20 0 255 255 255 255 0 0 ";
     for (const char16_t* p = kText; *p != 0; ++p) {
@@ -42,7 +38,7 @@ std::string drawLine() {
 }
 
 struct Scene {
-    NullLog log;
+    bench::NullLog log;
     Renderer renderer{log};
     std::string line = drawLine();
 

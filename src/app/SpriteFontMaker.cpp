@@ -1,6 +1,6 @@
 #include "app/SpriteFontMaker.h"
 
-#include "app/TgaWriter.h"
+#include "image/TgaWriter.h"
 #include "image/Image.h"
 #include "text/CharacterMap.h"
 #include "text/DerivedName.h"

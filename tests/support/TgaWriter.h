@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/TgaWriter.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -7,22 +9,17 @@
 
 namespace kavelin::test {
 
-// Writes an uncompressed true-colour TGA: pixels are 0xAARRGGBB values, top row first.
+// Writes an uncompressed true-colour TGA of any depth and origin, to exercise the reader:
+// pixels are 0xAARRGGBB values, top row first.
 // depth 32 keeps alpha, depth 24 drops it; topLeft chooses the origin bit.
 inline bool writeTga(const std::string& path, int width, int height,
                      const std::vector<uint32_t>& pixels, int depth = 32, bool topLeft = true) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    uint8_t header[18] = {};
-    header[2] = 2;
-    header[12] = static_cast<uint8_t>(width & 0xFF);
-    header[13] = static_cast<uint8_t>(width >> 8);
-    header[14] = static_cast<uint8_t>(height & 0xFF);
-    header[15] = static_cast<uint8_t>(height >> 8);
-    header[16] = static_cast<uint8_t>(depth);
-    header[17] = topLeft ? 0x20 : 0x00;
-    std::fwrite(header, 1, sizeof header, f);
+    const auto header = tgaHeader(static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+                                  static_cast<uint8_t>(depth), topLeft);
+    std::fwrite(header.data(), 1, header.size(), f);
     const int bytes = depth / 8;
     for (int row = 0; row < height; ++row) {
         const int y = topLeft ? row : height - 1 - row;

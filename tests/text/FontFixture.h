@@ -3,7 +3,7 @@
 // Builds sprite-font files for tests: glyph sheets with marker rows, spacing files, raw TGA
 // bytes for broken files.
 
-#include "app/TgaWriter.h"
+#include "image/TgaWriter.h"
 #include "image/Image.h"
 
 #include <gtest/gtest.h>

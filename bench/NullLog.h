@@ -1,0 +1,13 @@
+#pragma once
+
+#include "engine/LogSink.h"
+
+namespace kavelin::bench {
+
+// Drops every log line, so benchmarks measure the work and not the log.
+class NullLog : public LogSink {
+protected:
+    void writeLine(std::string_view) override {}
+};
+
+} // namespace kavelin::bench
