@@ -1,7 +1,7 @@
 #include "app/SpriteFontMaker.h"
 
-#include "image/TgaWriter.h"
 #include "image/Image.h"
+#include "image/TgaWriter.h"
 #include "text/CharacterMap.h"
 #include "text/DerivedName.h"
 

@@ -97,10 +97,9 @@ TEST(ApplicationTest, ATakenPortFailsTheStartUp) {
     ASSERT_TRUE(second.start());
     second.wait();
     EXPECT_EQ(second.failure(), Application::Failure::CommandSource);
-    EXPECT_EQ(secondLog.lines(),
-              (std::vector<std::string>{"Kavelin 4.0 initializing...",
-                                        "Unable to initialize command source!",
-                                        "Error occured.\n"}));
+    EXPECT_EQ(secondLog.lines(), (std::vector<std::string>{"Kavelin 4.0 initializing...",
+                                                           "Unable to initialize command source!",
+                                                           "Error occured.\n"}));
     first.stop();
 }
 

@@ -50,7 +50,8 @@ TEST_F(HeadlessServerTest, TypicalSessionThenShutdownBySignal) {
     {
         Client client(port);
         ASSERT_TRUE(client.connected());
-        const std::string logo = (fs::path(KAVELIN_SOURCE_DIR) / "examples/lower_third.tga").string();
+        const std::string logo =
+            (fs::path(KAVELIN_SOURCE_DIR) / "examples/lower_third.tga").string();
         EXPECT_EQ(exchange(client, "116"), "OK 0\n");
         EXPECT_EQ(exchange(client, "121 0"), "OK 0\n");
         EXPECT_EQ(exchange(client, "63 0 " + logo), "OK\n");

@@ -3,8 +3,8 @@
 // Builds sprite-font files for tests: glyph sheets with marker rows, spacing files, raw TGA
 // bytes for broken files.
 
-#include "image/TgaWriter.h"
 #include "image/Image.h"
+#include "image/TgaWriter.h"
 
 #include <gtest/gtest.h>
 
