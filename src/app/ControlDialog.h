@@ -26,6 +26,7 @@ public:
     // Stops the application and ends the dialog.
     void closeDialog();
 
+    Application& application() const { return app_; }
     LogList* logList() const { return log_; }
     QPushButton* closeButton() const { return close_; }
     QPushButton* showHideButton() const { return showHide_; }
