@@ -55,6 +55,7 @@ QRgb pixelAt(const QImage& image, int x, int y) {
 
 TEST(WindowOutputTest, PaintsFramesCentredOrShrunkOnBackground) {
     offscreenApp();
+    FillSource source(0x00A0B0C0); // alpha 0: the screen ignores it
     KvWindowOutput output(720, 576, 25, {0, 0, 255, 255}, true);
     ASSERT_TRUE(output.open());
     kavelin::OutputWindow* window = output.window();
@@ -66,7 +67,6 @@ TEST(WindowOutputTest, PaintsFramesCentredOrShrunkOnBackground) {
     QImage image = window->grab().toImage();
     EXPECT_EQ(pixelAt(image, 360, 288), 0x0000FFu);
 
-    FillSource source(0x00A0B0C0); // alpha 0: the screen ignores it
     output.setFrameSource(&source);
     ASSERT_TRUE(output.startFrames());
     ASSERT_TRUE(serveUntil([&] { return source.drawn >= 2; }));
@@ -89,13 +89,13 @@ TEST(WindowOutputTest, PaintsFramesCentredOrShrunkOnBackground) {
 
 TEST(WindowOutputTest, ClosedWindowLendsNothingWhileFramesGoOnAndReopensBlack) {
     offscreenApp();
+    FillSource source(0xFFFFFFFF); // outlives the output's frame clock
     KvWindowOutput output(720, 576, 25, {0, 0, 0, 255}, true);
     // A tick before a frame source is set does nothing (and must not crash).
     ASSERT_TRUE(output.startFrames());
     ASSERT_TRUE(output.open());
     EXPECT_TRUE(output.isRunning());
 
-    FillSource source(0xFFFFFFFF);
     output.setFrameSource(&source);
     ASSERT_TRUE(serveUntil([&] { return source.drawn >= 1; }));
 

@@ -106,6 +106,24 @@ private:
 class Xvfb {
 public:
     explicit Xvfb(const std::string& screen) {
+        // A server that goes down while another starts can leave the new one's display number
+        // briefly answered by the old one: check that the display is usable, else try again.
+        for (int attempt = 0; attempt < 3 && display_.empty(); ++attempt) {
+            start(screen);
+            if (!display_.empty() &&
+                std::system(("xdpyinfo -display " + display_ + " >/dev/null 2>&1").c_str()) != 0)
+                stop();
+        }
+    }
+    ~Xvfb() { stop(); }
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    // ":N", or empty when the server did not start.
+    const std::string& display() const { return display_; }
+
+private:
+    void start(const std::string& screen) {
         int fds[2];
         if (::pipe(fds) != 0)
             return;
@@ -125,16 +143,15 @@ public:
         if (!number.empty())
             display_ = ":" + number;
     }
-    ~Xvfb() {
+    void stop() {
         if (process_) {
             process_->signal(SIGTERM);
             process_->wait(5000);
+            process_.reset();
         }
+        display_.clear();
     }
-    // ":N", or empty when the server did not start.
-    const std::string& display() const { return display_; }
 
-private:
     std::optional<ChildProcess> process_;
     std::string display_;
 };
