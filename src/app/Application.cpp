@@ -5,6 +5,7 @@
 #include "engine/Output.h"
 #include "engine/Thread.h"
 #include "net/CommandServer.h"
+#include "output/WindowControl.h"
 
 namespace kavelin {
 
@@ -59,8 +60,25 @@ void Application::run() {
     shutDown();
 }
 
+bool Application::toggleOutput() {
+    WindowControl* window = window_.load();
+    if (window == nullptr)
+        return true;
+    if (window->isRunning())
+        window->close();
+    else
+        window->open(); // a failed re-opening is not reported
+    return true;
+}
+
+void Application::setScale(bool scale) {
+    if (WindowControl* window = window_.load())
+        window->setScale(scale);
+}
+
 bool Application::startUp() {
     output_ = makeOutput_(settings_);
+    window_ = dynamic_cast<WindowControl*>(output_.get());
     if (!output_ || !output_->open()) {
         failure_ = Failure::Output;
         log("Unable to initialize output!");
@@ -85,7 +103,8 @@ bool Application::startUp() {
 }
 
 void Application::shutDown() {
-    server_.reset();    // sockets closed, its thread ended: no more commands
+    server_.reset(); // sockets closed, its thread ended: no more commands
+    window_ = nullptr;
     output_.reset();    // frame clock stopped: no more ticks
     processor_.reset(); // renderer, layers, sets and fonts
 }

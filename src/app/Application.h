@@ -18,6 +18,7 @@ class CommandServer;
 class Event;
 class Output;
 class Thread;
+class WindowControl;
 
 // Builds the system on a worker thread (output, command server, command processor), waits
 // until it is told to stop, and tears it down again in an order that lets no command reach
@@ -51,6 +52,11 @@ public:
     bool workerEnded() const;
     Failure failure() const { return failure_.load(); }
 
+    // The dialog's show/hide button and scale check box; they act on an output that shows its
+    // frames in a window, and do nothing for any other output.
+    bool toggleOutput();
+    void setScale(bool scale);
+
     Output* output() const { return output_.get(); }
     const Settings& settings() const { return settings_; }
 
@@ -72,6 +78,7 @@ private:
     std::unique_ptr<Output> output_;
     std::unique_ptr<CommandServer> server_;
     std::unique_ptr<CommandProcessor> processor_;
+    std::atomic<WindowControl*> window_{nullptr}; // set by the worker, used by the GUI thread
     std::atomic<Failure> failure_{Failure::None};
 };
 

@@ -1,4 +1,6 @@
 #include "app/CommandLine.h"
+#include "app/DisplayProbe.h"
+#include "app/GuiRunner.h"
 #include "app/HeadlessRunner.h"
 #include "app/OfflineRenderer.h"
 #include "app/SpriteFontMaker.h"
@@ -26,10 +28,10 @@ int main(int argc, char** argv) {
         return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:
         if (!cl.headless) {
-            const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-            std::printf(display ? "kavelin: the window output is not built yet; running headless\n"
-                                : "kavelin: no display (DISPLAY and WAYLAND_DISPLAY are unset); "
-                                  "running headless\n");
+            const kavelin::DisplayProbe display = kavelin::probeDisplay();
+            if (display.usable)
+                return kavelin::runGui(cl, argc, argv);
+            std::printf("kavelin: %s; running headless\n", display.reason.c_str());
             std::fflush(stdout);
         }
         return kavelin::runHeadless(cl);

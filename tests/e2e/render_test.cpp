@@ -1,6 +1,7 @@
 // Runs `kavelin render` on scripts and checks replies, log lines and frames byte for byte
 // against pictures computed here from the blending rules themselves.
 #include "support/RunProgram.h"
+#include "support/TempDir.h"
 #include "support/TgaWriter.h"
 
 #include <gtest/gtest.h>
@@ -102,16 +103,7 @@ Frame black() {
 
 class RenderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kavelin_render_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string path(const std::string& name) const { return temp.file(name); }
 
     // Runs the script; returns the replies and fills `frames` from the raw output.
     std::string render(const std::string& script, int& exitCode, std::vector<Frame>& frames,
@@ -140,7 +132,7 @@ protected:
         return std::string((std::istreambuf_iterator<char>(in)), {});
     }
 
-    fs::path dir;
+    kavelin::test::TempDir temp{"kavelin-render"};
 };
 
 // First differing pixel, for readable failures.

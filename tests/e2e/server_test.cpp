@@ -1,6 +1,7 @@
 // Starts the real program headless on a free loopback port and talks to it as a client would.
 #include "net/ServerTestSupport.h"
 #include "support/ServerProcess.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,14 @@ namespace {
 
 class HeadlessServerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kavelin_server_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(dir);
-        port = freePort();
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { port = freePort(); }
 
     std::unique_ptr<ServerProcess> startServer(std::vector<std::string> extra = {}) {
         std::vector<std::string> args{"--headless", "--port", std::to_string(port), "--listen",
                                       "127.0.0.1"};
         args.insert(args.end(), extra.begin(), extra.end());
-        auto server = std::make_unique<ServerProcess>(args, (dir / "out.txt").string(),
-                                                      (dir / "err.txt").string());
+        auto server =
+            std::make_unique<ServerProcess>(args, temp.file("out.txt"), temp.file("err.txt"));
         EXPECT_TRUE(server->waitForOutput("Ready.\n")) << server->output();
         return server;
     }
@@ -39,7 +33,7 @@ protected:
         return client.readLine();
     }
 
-    fs::path dir;
+    kavelin::test::TempDir temp{"kavelin-server"};
     uint16_t port = 0;
 };
 
@@ -139,7 +133,7 @@ TEST_F(HeadlessServerTest, TenClientsAtOnceAreServedInTurn) {
 TEST_F(HeadlessServerTest, ATakenPortEndsTheProgramWithCodeOne) {
     auto first = startServer();
     ServerProcess second({"--headless", "--port", std::to_string(port), "--listen", "127.0.0.1"},
-                         (dir / "out2.txt").string(), (dir / "err2.txt").string());
+                         temp.file("out2.txt"), temp.file("err2.txt"));
     EXPECT_EQ(second.waitExit(), 1);
     EXPECT_EQ(second.output(), "Kavelin 4.0 initializing...\n"
                                "Server initializing...\n"

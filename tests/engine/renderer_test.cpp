@@ -4,6 +4,7 @@
 #include "layers/Layer.h"
 #include "layers/LayerSet.h"
 #include "support/RecordingLog.h"
+#include "support/TempDir.h"
 #include "support/TgaWriter.h"
 
 #include <gtest/gtest.h>
@@ -20,17 +21,8 @@ namespace {
 
 class RendererTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(renderer.init(720, 576, true, {0, 0, 0, 255}));
-        dir = std::filesystem::temp_directory_path() /
-              ("kavelin_renderer_" +
-               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    std::string file(const std::string& name) const { return (dir / name).string(); }
+    void SetUp() override { ASSERT_TRUE(renderer.init(720, 576, true, {0, 0, 0, 255})); }
+    std::string file(const std::string& name) const { return temp.file(name); }
     Lines take() {
         Lines lines = log.lines();
         log.clear();
@@ -55,7 +47,7 @@ protected:
 
     test::RecordingLog log;
     Renderer renderer{log};
-    std::filesystem::path dir;
+    test::TempDir temp{"kavelin-renderer"};
 };
 
 } // namespace

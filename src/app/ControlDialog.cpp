@@ -1,0 +1,100 @@
+#include "app/ControlDialog.h"
+
+#include "app/AppIcon.h"
+#include "app/Application.h"
+#include "app/LogList.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace kavelin {
+
+namespace {
+
+// Converts dialog units to pixels of the dialog's font: a horizontal unit is a quarter of the
+// average character width, a vertical one an eighth of the character height.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFontMetrics& metrics)
+        : x_(std::max(1, (metrics.horizontalAdvance(QStringLiteral(
+                              "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) +
+                          26) /
+                             52)),
+          y_(std::max(1, metrics.height())) {}
+
+    QRect rect(int x, int y, int w, int h) const { return QRect(px(x), py(y), px(w), py(h)); }
+    int px(int dlu) const { return (dlu * x_ + 2) / 4; }
+    int py(int dlu) const { return (dlu * y_ + 4) / 8; }
+
+private:
+    int x_;
+    int y_;
+};
+
+} // namespace
+
+ControlDialog::ControlDialog(Application& app)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      app_(app) {
+    setWindowTitle(QStringLiteral("Ovindu Kavelin 4.0"));
+    setWindowIcon(appIcon());
+    // Modal to no other window: the output window keeps its own close button and resizing
+    // while the dialog runs.
+    setWindowModality(Qt::WindowModal);
+
+    const DialogUnits du(fontMetrics());
+    setFixedSize(du.px(280), du.py(175));
+
+    // Created in tab order: Close, the log, the group with its two controls.
+    close_ = new QPushButton(QStringLiteral("Close"), this);
+    close_->setGeometry(du.rect(223, 154, 50, 14));
+    close_->setDefault(true);
+    log_ = new LogList(this);
+    log_->setGeometry(du.rect(7, 7, 179, 161));
+    auto* group = new QGroupBox(QStringLiteral("Picture Window"), this);
+    group->setGeometry(du.rect(193, 7, 80, 63));
+    showHide_ = new QPushButton(QStringLiteral("Show/Hide"), group);
+    showHide_->setGeometry(du.rect(206 - 193, 25 - 7, 54, 14));
+    scale_ = new QCheckBox(QStringLiteral("Scale picture"), group);
+    scale_->setGeometry(du.rect(206 - 193, 43 - 7, 58, 12));
+    scale_->setChecked(false); // the output itself starts with scaling on
+
+    connect(close_, &QPushButton::clicked, this, [this] { closeDialog(); });
+    connect(showHide_, &QPushButton::clicked, this, [this] { app_.toggleOutput(); });
+    connect(scale_, &QCheckBox::clicked, this, [this](bool checked) { app_.setScale(checked); });
+    close_->setFocus();
+}
+
+ControlDialog::~ControlDialog() {
+    app_.setLogView({});
+}
+
+int ControlDialog::run() {
+    app_.setLogView([list = log_](std::string_view line) { list->append(line); });
+    app_.start();
+    return exec();
+}
+
+void ControlDialog::closeDialog() {
+    app_.stop();
+    done(0);
+}
+
+void ControlDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        app_.toggleOutput();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event); // Enter presses the default button, "Close"
+}
+
+void ControlDialog::reject() {
+    closeDialog(); // the caption's close button
+}
+
+} // namespace kavelin

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QPushButton;
+
+namespace kavelin {
+
+class Application;
+class LogList;
+
+// The operator's dialog, captioned "Ovindu Kavelin 4.0": the log, "Close", and the "Picture
+// Window" group with "Show/Hide" and "Scale picture". Opening it starts the application;
+// closing it (Close, Enter, the caption's close button) stops it. Escape shows or hides the
+// output window, as the dialog's second button.
+class ControlDialog : public QDialog {
+public:
+    explicit ControlDialog(Application& app);
+    // Detaches the log: lines written from now on are lost.
+    ~ControlDialog() override;
+
+    // Hands the log to the application, starts it and runs the dialog modally; returns when
+    // the dialog has been closed.
+    int run();
+    // Stops the application and ends the dialog.
+    void closeDialog();
+
+    Application& application() const { return app_; }
+    LogList* logList() const { return log_; }
+    QPushButton* closeButton() const { return close_; }
+    QPushButton* showHideButton() const { return showHide_; }
+    QCheckBox* scaleBox() const { return scale_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;
+
+private:
+    Application& app_;
+    LogList* log_;
+    QPushButton* close_;
+    QPushButton* showHide_;
+    QCheckBox* scale_;
+};
+
+} // namespace kavelin

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/Application.h"
+#include "app/CommandLine.h"
+
+#include <functional>
+
+namespace kavelin {
+
+class ControlDialog;
+
+// The program with its windows: checks the colour depth, then runs the control dialog and the
+// output window until the dialog is closed (or SIGINT or SIGTERM arrives, which closes it).
+// Exit code 0 when the colour depth is refused, 1 after a normal run.
+int runGui(const CommandLine& commandLine, int argc, char** argv);
+
+// The same, for an application object that exists already. `opened` is called with the dialog
+// before it runs. Returns the exit code.
+int runControlSession(const Application::Settings& settings,
+                      const std::function<void(ControlDialog&)>& opened = {});
+
+// True for a desktop whose pixels carry at least 24 bits of colour.
+inline bool colourDepthSupported(int depth) {
+    return depth >= 24;
+}
+
+} // namespace kavelin

@@ -1,0 +1,42 @@
+#include "output/FrameExchange.h"
+
+#include <cstring>
+
+namespace kavelin {
+
+std::unique_ptr<FrameExchange> FrameExchange::create(int32_t width, int32_t height) {
+    std::array<std::unique_ptr<FrameBuffer>, 3> slots;
+    for (auto& slot : slots) {
+        slot = FrameBuffer::create(width, height);
+        if (!slot)
+            return nullptr;
+    }
+    return std::unique_ptr<FrameExchange>(new FrameExchange(std::move(slots)));
+}
+
+FrameExchange::FrameExchange(std::array<std::unique_ptr<FrameBuffer>, 3> slots)
+    : slots_(std::move(slots)) {}
+
+void FrameExchange::publish() {
+    FrameBuffer& frame = *slots_[kDrawing];
+    for (int32_t y = 0; y < frame.height(); ++y) {
+        uint8_t* row = frame.pixels() + int64_t{y} * frame.pitch();
+        for (int32_t x = 0; x < frame.width(); ++x)
+            row[x * 4 + 3] = 0xFF;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::swap(slots_[kDrawing], slots_[kReady]);
+    fresh_ = true;
+}
+
+const FrameBuffer* FrameExchange::acquire() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fresh_) {
+        std::swap(slots_[kReady], slots_[kShowing]);
+        fresh_ = false;
+        showable_ = true;
+    }
+    return showable_ ? slots_[kShowing].get() : nullptr;
+}
+
+} // namespace kavelin
