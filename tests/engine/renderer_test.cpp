@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -297,4 +298,54 @@ TEST_F(RendererTest, HiddenFramesStillAdvanceAnimations) {
     renderer.renderFrame(nullptr, false, -1);
     renderer.renderFrame(nullptr, false, -1);
     EXPECT_EQ(renderer.findLayer(layer)->opacity(), 239);
+}
+
+TEST_F(RendererTest, DrawingRulesOfOneLayer) {
+    EXPECT_TRUE(renderer.clearFramebuffer());
+    EXPECT_EQ(take(), Lines{"Framebuffer cleared."});
+
+    const int number = layersInNewSet(1)[0];
+    ASSERT_TRUE(renderer.initLayer_size(number, 4, 4));
+    Layer& layer = *renderer.findLayer(number);
+    std::memset(layer.image()->pixels(), 0xFF, 4 * 4 * 4); // opaque white
+    ASSERT_TRUE(renderer.setLayerBlending(number, 0, 255));
+    ASSERT_TRUE(renderer.showLayer(number));
+    auto target = FrameBuffer::create(8, 8);
+    auto white = [&](int x, int y) {
+        return target->pixels()[y * target->pitch() + x * 4] == 0xFF;
+    };
+
+    // Interlaced, field 1, layer at y 2: the first row drawn is 3, then every second row.
+    layer.update();
+    layer.draw(target.get(), 0, 2, true, 1);
+    EXPECT_FALSE(white(0, 2));
+    EXPECT_TRUE(white(0, 3));
+    EXPECT_FALSE(white(0, 4));
+    EXPECT_TRUE(white(0, 5));
+    EXPECT_FALSE(white(0, 6));
+
+    // A 0 x 0 window and blending modes other than 0 and 1 draw nothing.
+    target = FrameBuffer::create(8, 8);
+    ASSERT_TRUE(renderer.setLayerSize(number, 0, 0));
+    layer.update();
+    layer.draw(target.get(), 0, 0, false, -1);
+    EXPECT_FALSE(white(0, 0));
+    ASSERT_TRUE(renderer.setLayerSize(number, 4, 4));
+    ASSERT_TRUE(renderer.setLayerBlending(number, 2, 255));
+    layer.update();
+    layer.draw(target.get(), 0, 0, false, -1);
+    EXPECT_FALSE(white(0, 0));
+    ASSERT_TRUE(renderer.setLayerBlending(number, 0, 255));
+    layer.draw(target.get(), 6, 6, false, -1); // clipped at the frame's edge
+    EXPECT_TRUE(white(7, 7));
+    EXPECT_FALSE(white(5, 5));
+
+    // Reset keeps the number and the place in the set but hides and empties the layer.
+    ASSERT_TRUE(renderer.fadeLayer(number, 0, 10));
+    ASSERT_TRUE(renderer.resetLayer(number));
+    EXPECT_EQ(renderer.findLayer(number), &layer);
+    EXPECT_FALSE(layer.isVisible());
+    EXPECT_FALSE(layer.fading());
+    EXPECT_EQ(layer.opacity(), 255);
+    EXPECT_EQ(layer.blendMode(), 1);
 }
