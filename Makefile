@@ -37,10 +37,12 @@ $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVELIN_TSAN=ON
 
 # The engine, network and application tests (threads, timer, server, worker) under
-# ThreadSanitizer.
+# ThreadSanitizer. Tests of the Qt widgets stay out: Qt's event queue lives in uninstrumented
+# libraries, so the sanitizer cannot see that a queued call hands its data over safely.
 test-tsan: deps $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j$(JOBS) --target test_engine test_net test_app
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) $(CTEST_ARGS) -L "engine|net|app"
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) $(CTEST_ARGS) -L "engine|net|app" \
+		-E "ControlDialogTest|LogListTest"
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
