@@ -1,7 +1,6 @@
 #include "app/Application.h"
 #include "net/ServerTestSupport.h"
 #include "output/HeadlessOutput.h"
-#include "support/ServerProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -24,10 +24,11 @@ namespace kavelin::test {
 class ChildProcess {
 public:
     // `env` entries override the inherited environment; an empty value removes the variable.
-    // Standard output goes to `outputFile` (standard error stays with the test).
+    // Standard output goes to `outputFile`; standard error stays with the test, or goes to the
+    // same file when `quiet`, or to `errorFile` when one is named.
     ChildProcess(const std::vector<std::string>& argv,
                  const std::map<std::string, std::string>& env, const std::string& outputFile,
-                 int keepFd = -1, bool quiet = false) {
+                 int keepFd = -1, bool quiet = false, const std::string& errorFile = "") {
         std::map<std::string, std::string> merged;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
@@ -60,6 +61,11 @@ public:
                 ::dup2(out, STDOUT_FILENO);
             if (out >= 0 && quiet)
                 ::dup2(out, STDERR_FILENO);
+            if (!errorFile.empty()) {
+                const int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                if (err >= 0)
+                    ::dup2(err, STDERR_FILENO);
+            }
             if (keepFd >= 0)
                 ::fcntl(keepFd, F_SETFD, 0);
             ::execve(args[0], args.data(), envp.data());
