@@ -1,7 +1,5 @@
 #include "output/HeadlessOutput.h"
 
-#include "engine/FrameRequest.h"
-#include "engine/FrameSource.h"
 #include "image/FrameBuffer.h"
 #include "net/Command.h"
 
@@ -10,7 +8,7 @@
 namespace kavelin {
 
 HeadlessOutput::HeadlessOutput(int32_t width, int32_t height, int32_t framesPerSecond)
-    : Output(width, height), framesPerSecond_(framesPerSecond > 0 ? framesPerSecond : 25) {}
+    : ClockedOutput(width, height, framesPerSecond) {}
 
 HeadlessOutput::~HeadlessOutput() {
     stopFrames();
@@ -21,31 +19,6 @@ bool HeadlessOutput::open() {
     if (!back_)
         back_ = FrameBuffer::create(width(), height());
     return back_ != nullptr;
-}
-
-bool HeadlessOutput::startFrames() {
-    return FrameTimer::start(static_cast<uint32_t>(1000 / framesPerSecond_), false);
-}
-
-void HeadlessOutput::stopFrames() {
-    FrameTimer::stop();
-}
-
-void HeadlessOutput::setFrameSource(FrameSource* source) {
-    std::lock_guard<std::mutex> lock(sourceMutex_);
-    source_ = source;
-}
-
-void HeadlessOutput::tick() {
-    FrameSource* source = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(sourceMutex_);
-        source = source_;
-    }
-    if (source == nullptr)
-        return;
-    FrameRequest request(*this);
-    source->onFrame(request);
 }
 
 FrameBuffer* HeadlessOutput::beginFrame() {

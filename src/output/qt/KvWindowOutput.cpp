@@ -1,7 +1,5 @@
 #include "output/qt/KvWindowOutput.h"
 
-#include "engine/FrameRequest.h"
-#include "engine/FrameSource.h"
 #include "net/Command.h"
 #include "output/FrameExchange.h"
 #include "output/qt/GuiThread.h"
@@ -13,11 +11,10 @@ namespace kavelin {
 
 KvWindowOutput::KvWindowOutput(int32_t width, int32_t height, int32_t framesPerSecond,
                                Renderer::Colour background, bool scale)
-    : Output(width, height), framesPerSecond_(framesPerSecond > 0 ? framesPerSecond : 25),
-      background_(background), scale_(scale) {}
+    : ClockedOutput(width, height, framesPerSecond), background_(background), scale_(scale) {}
 
 KvWindowOutput::~KvWindowOutput() {
-    FrameTimer::stop(); // no tick paints into a window that is about to go
+    stopFrames(); // no tick paints into a window that is about to go
     runOnGuiThread([this] { closeOnGuiThread(); });
 }
 
@@ -69,22 +66,6 @@ void KvWindowOutput::closeOnGuiThread() {
 OutputWindow* KvWindowOutput::window() const {
     std::lock_guard<std::mutex> lock(lock_);
     return window_;
-}
-
-bool KvWindowOutput::startFrames() {
-    return FrameTimer::start(static_cast<uint32_t>(1000 / framesPerSecond_), false);
-}
-
-void KvWindowOutput::setFrameSource(FrameSource* source) {
-    source_ = source;
-}
-
-void KvWindowOutput::tick() {
-    FrameSource* source = source_.load();
-    if (source == nullptr)
-        return;
-    FrameRequest request(*this);
-    source->onFrame(request);
 }
 
 FrameBuffer* KvWindowOutput::beginFrame() {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/FrameTimer.h"
 #include "engine/Output.h"
 #include "engine/Renderer.h"
+#include "output/ClockedOutput.h"
 #include "output/WindowControl.h"
 
 #include <atomic>
@@ -12,7 +12,6 @@
 namespace kavelin {
 
 class FrameExchange;
-class FrameSource;
 class OutputWindow;
 
 // The output that shows the frames in a window titled "Kavelin Window Output".
@@ -23,7 +22,7 @@ class OutputWindow;
 // called from any thread and wait for the GUI thread to do their part. Lock order: the render
 // lock (taken by the frame source) before the output lock; nothing here waits for the GUI
 // thread while holding the output lock.
-class KvWindowOutput : public Output, public WindowControl, private FrameTimer {
+class KvWindowOutput : public ClockedOutput, public WindowControl {
 public:
     KvWindowOutput(int32_t width, int32_t height, int32_t framesPerSecond,
                    Renderer::Colour background, bool scale);
@@ -33,8 +32,6 @@ public:
     // Opens the window with black back buffers; true when it is ready to show frames (also
     // when it was open already).
     bool open() override;
-    bool startFrames() override;
-    void setFrameSource(FrameSource* source) override;
     FrameBuffer* beginFrame() override;
     bool endFrame(FrameBuffer* frame) override;
     bool executeOutputCommand(Command& command) override;
@@ -48,15 +45,12 @@ public:
     OutputWindow* window() const;
 
 private:
-    void tick() override;
     bool openOnGuiThread();
     void closeOnGuiThread();
 
-    int32_t framesPerSecond_;
     Renderer::Colour background_;
     std::atomic<bool> scale_;
     std::atomic<bool> running_{false};
-    std::atomic<FrameSource*> source_{nullptr};
 
     mutable std::mutex lock_; // the output lock: held from beginFrame to endFrame
     OutputWindow* window_ = nullptr;
