@@ -76,8 +76,10 @@ public:
         }
         if (!options_.rawFile.empty()) {
             raw_.reset(std::fopen(options_.rawFile.c_str(), "wb"));
-            if (!raw_)
-                return fail("cannot write " + options_.rawFile);
+            if (!raw_) {
+                fail("cannot write " + options_.rawFile);
+                return 2;
+            }
         }
         size_t lineNumber = 0;
         for (size_t start = 0; start < script.size();) {
@@ -90,8 +92,10 @@ public:
             start = end + 1;
         }
         std::fflush(replies_);
-        if (raw_ && std::fflush(raw_.get()) != 0)
-            return fail("cannot write " + options_.rawFile);
+        if (raw_ && std::fflush(raw_.get()) != 0) {
+            fail("cannot write " + options_.rawFile);
+            return 2;
+        }
         return 0;
     }
 

@@ -249,4 +249,18 @@ TEST_F(RenderTest, PngFramesAndBadScripts) {
     const auto missing =
         runProgram(std::string(KAVELIN_BINARY) + " render " + path("missing.txt") + " 2>/dev/null");
     EXPECT_EQ(missing.exitCode, 2);
+    std::ofstream(path("one.txt")) << "@wait 1\n";
+    const auto rawUnwritable =
+        runProgram(std::string(KAVELIN_BINARY) + " render --raw " + path("no/such/dir/f.raw") +
+                   " " + path("one.txt") + " 2>/dev/null");
+    EXPECT_EQ(rawUnwritable.exitCode, 2);
+}
+
+TEST_F(RenderTest, OverlongLinesAreSkippedWithoutAReply) {
+    int code = 0;
+    std::vector<Frame> frames;
+    const std::string replies = render("116\n0" + std::string(1023, 'x') + "\n116\n", code, frames);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(replies, "OK 0\nOK 1\n");
+    EXPECT_NE(logText().find("line 2 is longer than 1023 bytes"), std::string::npos) << logText();
 }
