@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -19,6 +20,9 @@ public:
                 const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
                 seconds_[run.benchmark_name()] = run.GetAdjustedCPUTime() / unit;
                 realSeconds_[run.benchmark_name()] = run.GetAdjustedRealTime() / unit;
+                iterations_[run.benchmark_name()] = run.iterations;
+                for (const auto& [key, counter] : run.counters)
+                    counters_[run.benchmark_name() + "/" + key] = counter.value;
             }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -34,9 +38,22 @@ public:
         return it == realSeconds_.end() ? 0.0 : it->second;
     }
 
+    // Iterations of the reported run, or 0.
+    int64_t iterations(const std::string& name) const {
+        auto it = iterations_.find(name);
+        return it == iterations_.end() ? 0 : it->second;
+    }
+    // A user counter of the reported run (as the benchmark set it), or 0.
+    double counter(const std::string& name, const std::string& key) const {
+        auto it = counters_.find(name + "/" + key);
+        return it == counters_.end() ? 0.0 : it->second;
+    }
+
 private:
     std::map<std::string, double> seconds_;
     std::map<std::string, double> realSeconds_;
+    std::map<std::string, int64_t> iterations_;
+    std::map<std::string, double> counters_;
 };
 
 inline int runAndSummarise(int argc, char** argv, void (*summary)(const CapturingReporter&)) {

@@ -6,8 +6,8 @@ namespace kavelin::bench {
 
 // Drops every log line, so benchmarks measure the work and not the log.
 class NullLog : public LogSink {
-protected:
-    void writeLine(std::string_view) override {}
+public:
+    void post(LogLine) override {}
 };
 
 } // namespace kavelin::bench

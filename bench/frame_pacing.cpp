@@ -1,144 +1,592 @@
-// Frame pacing of the two outputs that run a frame clock: the headless output and the window
-// output (on the display when there is one, else on Qt's offscreen platform). Each runs the
-// crawl example (a 720 x 40 band scrolling 6 pixels a frame over the background) for the given
-// number of seconds (10 by default) and reports ticks per second and how late the ticks start
-// against their 40 ms schedule (median, 99th percentile, worst).
+// Frame pacing of the server under load, as a reader of its raw output sees it. For each load
+// case a fresh server (the Application in this process: headless, 720 x 576 at 25 frames a
+// second, the steady frame clock) writes its frames to one raw output on a FIFO; a thread here
+// reads whole frames from the FIFO and notes when each arrived, while one client loads the
+// server for the given number of seconds:
 //
-//   build/bench/bench_frame_pacing [seconds]
-#include "engine/CommandProcessor.h"
-#include "engine/FrameRequest.h"
-#include "engine/FrameSource.h"
-#include "engine/LogSink.h"
-#include "net/Command.h"
-#include "output/HeadlessOutput.h"
-#include "output/qt/KvWindowOutput.h"
+//   a  pipelined cheap lines ("66 0 10 10"), 100,000 at a time, replies read;
+//   b  a 1000-frame 720 x 576 32-bit TGA sequence loaded with command 64, again and again;
+//   c  a wrapped text of 490 'W' at a cell height of 1024 with ten drop shadows drawn into a
+//      1920 x 1080 layer with command 104, again and again;
+//   d  command 63 on a FIFO nobody writes to, which holds the command thread for the whole run
+//      (released at the end by opening the FIFO for writing and closing it).
+//
+// Printed per case: frames per second at the reader (target 25.00 +- 0.05), the largest gap
+// between frames (target under 80 ms), the share of frames that arrived within 5 ms of their
+// deadline (target 99.9 %), and the longest wait of the frame path for the scene's lock
+// (target at most 1 ms). The deadlines are the engine's: the raw output is wrapped so that each
+// frame it writes is noted with its number and deadline. Beside them, as a reference of how
+// promptly this machine runs a thread at all, a bare thread of the same process wakes on its own
+// 40 ms grid during each run. Case b first writes its 1000 files (1.7 GB) into the temporary
+// folder; they are removed at the end.
+//
+//   build/bench/bench_frame_pacing [seconds] [cases]      (defaults: 20 abcd)
 
-#include <QApplication>
-#include <QTimer>
+#include "NullLog.h"
+#include "ServerHarness.h"
+
+#include "app/OutputSpecs.h"
+#include "engine/OutputSink.h"
+#include "engine/ThreadPriority.h"
+#include "image/TgaWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+using namespace kavelin;
+using namespace kavelin::bench;
+using Clock = std::chrono::steady_clock;
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr double kPeriodMs = 40.0;
+constexpr int kWidth = 720, kHeight = 576;
+constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 4;
+constexpr auto kPeriod = std::chrono::milliseconds(40);
+constexpr int kSequenceFrames = 1000;
 
-class QuietLog : public kavelin::LogSink {
-protected:
-    void writeLine(std::string_view) override {}
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// A folder of its own under the temporary folder, removed with its files at the end.
+class Folder {
+public:
+    Folder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kavelin-pacing-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~Folder() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    bool made() const { return !path_.empty(); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
 };
 
-// Notes when each tick begins, then composes the frame as the command processor does.
-class TimedSource : public kavelin::FrameSource {
+// Reads whole frames from the FIFO on a thread of its own and notes when each one was complete.
+// Ends when the writer closes the FIFO for good (the server stopped).
+class FifoReader {
 public:
-    explicit TimedSource(kavelin::CommandProcessor& processor) : processor_(processor) {}
-    void onFrame(kavelin::FrameRequest& request) override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            starts_.push_back(Clock::now());
-        }
-        processor_.onFrame(request);
+    explicit FifoReader(std::string path) : path_(std::move(path)) {
+        thread_ = std::thread([this] { run(); });
     }
-    std::vector<Clock::time_point> starts() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return starts_;
+    ~FifoReader() { finish(); }
+    FifoReader(const FifoReader&) = delete;
+    FifoReader& operator=(const FifoReader&) = delete;
+
+    // Waits for the thread; when no writer ever came, opens the FIFO for writing once so that
+    // the reader's open returns.
+    void finish() {
+        if (!thread_.joinable())
+            return;
+        if (!opened_.load()) {
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        thread_.join();
+    }
+    size_t frames() const {
+        std::lock_guard lock(mutex_);
+        return arrivals_.size();
+    }
+    std::vector<Clock::time_point> arrivals() const {
+        std::lock_guard lock(mutex_);
+        return arrivals_;
     }
 
 private:
-    kavelin::CommandProcessor& processor_;
-    std::mutex mutex_;
-    std::vector<Clock::time_point> starts_;
+    void run() {
+        // The reader stands for the equipment downstream: it reads at the frame path's
+        // priority, so that the figures are the server's and not this process's other threads'.
+        raiseForFramePath();
+        // Blocks until the raw output opens its end (it does so without blocking, and finds
+        // this reader already counted).
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        opened_ = true;
+        if (fd < 0)
+            return;
+        std::vector<uint8_t> frame(kFrameBytes);
+        size_t got = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, frame.data() + got, kFrameBytes - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+            if (got == kFrameBytes) {
+                const Clock::time_point now = Clock::now();
+                std::lock_guard lock(mutex_);
+                arrivals_.push_back(now);
+                got = 0;
+            }
+        }
+        ::close(fd);
+    }
+
+    std::string path_;
+    std::atomic<bool> opened_{false};
+    mutable std::mutex mutex_;
+    std::vector<Clock::time_point> arrivals_;
+    std::thread thread_;
 };
 
-void execute(kavelin::CommandProcessor& processor, const std::string& line) {
-    kavelin::Command command(line.c_str(), line.size());
-    processor.execute(command);
+// What the raw output wrote: each frame that went out whole, with its number and deadline. The
+// frames that went out are, in order, the frames the FIFO's reader gets.
+class WrittenFrames {
+public:
+    struct Entry {
+        int64_t number;
+        Clock::time_point deadline;
+        Clock::time_point taken;   // when the output's thread had it
+        Clock::time_point written; // when its last byte was in the FIFO
+    };
+    void add(const Frame& frame, Clock::time_point taken, Clock::time_point written) {
+        std::lock_guard lock(mutex_);
+        entries_.push_back({frame.number, frame.deadline, taken, written});
+    }
+    std::vector<Entry> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+// The raw output of the spec, noting every frame it wrote.
+class NotedOutput : public FrameConsumer {
+public:
+    NotedOutput(std::unique_ptr<FrameConsumer> raw, std::shared_ptr<WrittenFrames> written)
+        : raw_(std::move(raw)), written_(std::move(written)) {}
+    Status open() override { return raw_->open(); }
+    bool consume(const Frame& frame, const std::atomic<bool>& stopping) override {
+        const Clock::time_point taken = Clock::now();
+        const bool written = raw_->consume(frame, stopping);
+        if (written)
+            written_->add(frame, taken, Clock::now());
+        return written;
+    }
+    void finish() override { raw_->finish(); }
+
+private:
+    std::unique_ptr<FrameConsumer> raw_;
+    std::shared_ptr<WrittenFrames> written_;
+};
+
+// The 1000 files of the sequence: PREFIX0000.tga ... PREFIX0999.tga, each a different picture.
+bool writeSequence(const std::string& prefix) {
+    const auto header = tgaHeader(kWidth, kHeight, 32, true);
+    std::vector<uint32_t> pixels(size_t{kWidth} * kHeight);
+    for (int n = 0; n < kSequenceFrames; ++n) {
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = 0x80000000u | static_cast<uint32_t>((i + size_t(n) * 7919) & 0xFFFFFF);
+        char name[32];
+        std::snprintf(name, sizeof name, "%04d.tga", n);
+        std::FILE* f = std::fopen((prefix + name).c_str(), "wb");
+        if (f == nullptr)
+            return false;
+        const bool written = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
+                             std::fwrite(pixels.data(), 4, pixels.size(), f) == pixels.size();
+        if (std::fclose(f) != 0 || !written)
+            return false;
+    }
+    return true;
 }
 
-// Sets up the crawl on `output`, lets `runFor` pass the time, and prints the figures.
-void measure(const char* name, kavelin::Output& output, double seconds,
-             const std::function<void(double)>& runFor) {
-    QuietLog log;
-    kavelin::CommandProcessor processor;
-    if (!processor.init(output, nullptr, {}, log)) {
-        std::printf("%-8s: cannot start\n", name);
-        return;
+// 490 'W' in UTF-16LE after the ten blanks of command 104: wrap on, line spacing 0.
+std::string wideTextLine() {
+    std::string line = "104 0 0 0 0 255 255 255 255 1 0 ";
+    for (int i = 0; i < 490; ++i) {
+        line.push_back('W');
+        line.push_back('\0');
     }
-    const std::string examples =
-        (std::filesystem::path(__FILE__).parent_path().parent_path() / "examples").string();
-    for (const std::string& line :
-         {std::string("116"), std::string("121 0"), "63 0 " + examples + "/crawl.tga",
-          std::string("66 0 0 520"), std::string("67 0 720 40"), std::string("79 0 0 1 1 0 6 0"),
-          std::string("80 0"), std::string("75 0")})
-        execute(processor, line);
-    TimedSource timed(processor);
-    output.setFrameSource(&timed);
-    runFor(seconds);
-    output.setFrameSource(nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // a tick under way ends
+    return line;
+}
 
-    const std::vector<Clock::time_point> starts = timed.starts();
-    if (starts.size() < 2) {
-        std::printf("%-8s: too few ticks\n", name);
+struct Case {
+    char key;
+    const char* title;
+};
+
+constexpr Case kCases[] = {
+    {'a', "pipelined cheap lines"},
+    {'b', "1000-frame TGA sequence loads"},
+    {'c', "490 'W' at cell 1024, ten drop shadows, wrapped"},
+    {'d', "command 63 on a FIFO nobody writes to"},
+};
+
+struct Figures {
+    size_t frames = 0;
+    double fps = 0;
+    double largestGapMs = 0;
+    double withinShare = 0; // of frames within 5 ms of their deadline
+    double p50LateMs = 0;   // after the deadline
+    double p99LateMs = 0;
+    double maxLateMs = 0;
+    double gridShare = 0;    // the same share against first arrival + n x 40 ms
+    double p99TakenMs = 0;   // deadline to the output's thread
+    double p99WrittenMs = 0; // the output's thread to the frame's last byte in the FIFO
+    double lockWaitMs = 0;
+    EngineStats engine; // during the run
+    uint64_t outputDropped = 0;
+    std::string load; // what the client got done
+    // The reference: a bare thread of this process waking on its own 40 ms grid during the
+    // run, which shows how promptly this machine runs a thread that has little to do.
+    double referenceShare = 0; // wake-ups within 5 ms
+    double referenceP99Ms = 0;
+    double referenceMaxMs = 0;
+    std::string machineLoad; // the load average before and after the run
+    bool valid = false;
+};
+
+std::string loadAverage() {
+    char text[64] = "?";
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%63s", text) != 1)
+            std::snprintf(text, sizeof text, "?");
+        std::fclose(f);
+    }
+    return text;
+}
+
+// Wakes on a 40 ms grid until `until` and notes how late each wake-up was.
+class WakeReference {
+public:
+    explicit WakeReference(Clock::time_point until) {
+        thread_ = std::thread([this, until] {
+            const Clock::time_point origin = Clock::now();
+            for (int64_t n = 1;; ++n) {
+                const Clock::time_point due = origin + kPeriod * n;
+                if (due > until)
+                    break;
+                std::this_thread::sleep_until(due);
+                late_.push_back(ms(Clock::now() - due));
+            }
+        });
+    }
+    ~WakeReference() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    // Waits for the thread, then fills the reference figures.
+    void result(Figures& f) {
+        thread_.join();
+        if (late_.empty())
+            return;
+        std::sort(late_.begin(), late_.end());
+        f.referenceShare = static_cast<double>(std::count_if(late_.begin(), late_.end(),
+                                                             [](double l) { return l <= 5.0; })) /
+                           static_cast<double>(late_.size());
+        f.referenceP99Ms = late_[std::min(late_.size() - 1, late_.size() * 99 / 100)];
+        f.referenceMaxMs = late_.back();
+    }
+
+private:
+    std::vector<double> late_;
+    std::thread thread_;
+};
+
+bool passFps(double fps) {
+    return std::fabs(fps - 25.0) <= 0.05;
+}
+
+const char* verdict(bool pass) {
+    return pass ? "PASS" : "FAIL";
+}
+
+void print(const Case& c, const Figures& f, double seconds) {
+    std::printf("\n(%c) %s, %.0f s\n", c.key, c.title, seconds);
+    std::printf("    load: %s\n", f.load.c_str());
+    std::printf("    machine: 1-minute load average %s the run\n", f.machineLoad.c_str());
+    if (!f.valid) {
+        std::printf("    no figures: too few frames reached the reader\n");
         return;
     }
-    // Each tick's offset from the nearest point of the 40 ms grid through the first tick; the
-    // earliest tick stands for the schedule itself, the others are late by their distance to it.
-    std::vector<double> late;
-    for (const Clock::time_point& t : starts) {
-        const double ms = std::chrono::duration<double, std::milli>(t - starts.front()).count();
-        late.push_back(ms - kPeriodMs * std::round(ms / kPeriodMs));
+    std::printf("    frames at the reader      %zu; engine: %llu made, %llu late, %llu skipped; "
+                "output dropped %llu\n",
+                f.frames, static_cast<unsigned long long>(f.engine.frames),
+                static_cast<unsigned long long>(f.engine.late),
+                static_cast<unsigned long long>(f.engine.skipped),
+                static_cast<unsigned long long>(f.outputDropped));
+    std::printf("    frames per second         %8.3f   (target 25.00 +- 0.05)   %s\n", f.fps,
+                verdict(passFps(f.fps)));
+    std::printf("    largest gap               %8.1f ms (target < 80 ms)        %s\n",
+                f.largestGapMs, verdict(f.largestGapMs < 80.0));
+    std::printf("    within 5 ms of deadline   %8.2f %% (target >= 99.9 %%)       %s\n",
+                f.withinShare * 100, verdict(f.withinShare >= 0.999));
+    std::printf("      arrival after deadline: median %.2f ms, 99th percentile %.2f ms, "
+                "max %.2f ms; against first arrival + n x 40 ms: %.2f %% within 5 ms\n",
+                f.p50LateMs, f.p99LateMs, f.maxLateMs, f.gridShare * 100);
+    std::printf("      99th percentiles: deadline to the output's thread %.2f ms, writing the "
+                "frame into the FIFO %.2f ms\n",
+                f.p99TakenMs, f.p99WrittenMs);
+    std::printf("      reference, a bare thread waking every 40 ms: %.2f %% within 5 ms, 99th "
+                "percentile %.2f ms late, max %.2f ms\n",
+                f.referenceShare * 100, f.referenceP99Ms, f.referenceMaxMs);
+    std::printf("    longest scene-lock wait   %8.3f ms (target <= 1 ms)        %s\n", f.lockWaitMs,
+                verdict(f.lockWaitMs <= 1.0));
+}
+
+Figures figuresOf(const std::vector<Clock::time_point>& arrivals,
+                  const std::vector<WrittenFrames::Entry>& written, Clock::time_point from,
+                  Clock::time_point to) {
+    Figures f;
+    // The reader's k-th frame is the k-th frame written whole.
+    const size_t count = std::min(arrivals.size(), written.size());
+    std::vector<size_t> inRun;
+    for (size_t k = 0; k < count; ++k)
+        if (arrivals[k] >= from && arrivals[k] <= to)
+            inRun.push_back(k);
+    f.frames = inRun.size();
+    if (inRun.size() < 2)
+        return f;
+    f.valid = true;
+    const Clock::time_point first = arrivals[inRun.front()];
+    const Clock::time_point last = arrivals[inRun.back()];
+    f.fps =
+        static_cast<double>(inRun.size() - 1) / std::chrono::duration<double>(last - first).count();
+    std::vector<double> late, taken, writing;
+    size_t within = 0, withinGrid = 0;
+    const int64_t firstNumber = written[inRun.front()].number;
+    for (size_t i = 0; i < inRun.size(); ++i) {
+        const size_t k = inRun[i];
+        if (i > 0)
+            f.largestGapMs = std::max(f.largestGapMs, ms(arrivals[k] - arrivals[inRun[i - 1]]));
+        const double after = ms(arrivals[k] - written[k].deadline);
+        late.push_back(after);
+        taken.push_back(ms(written[k].taken - written[k].deadline));
+        writing.push_back(ms(written[k].written - written[k].taken));
+        if (std::fabs(after) <= 5.0)
+            ++within;
+        const Clock::time_point grid = first + kPeriod * (written[k].number - firstNumber);
+        if (std::fabs(ms(arrivals[k] - grid)) <= 5.0)
+            ++withinGrid;
     }
-    const double earliest = *std::min_element(late.begin(), late.end());
-    for (double& l : late)
-        l -= earliest;
-    std::sort(late.begin(), late.end());
-    const double span = std::chrono::duration<double>(starts.back() - starts.front()).count();
-    std::printf("%-8s: %zu ticks in %.2f s = %.2f ticks/s; lateness median %.3f ms, p99 %.3f "
-                "ms, max %.3f ms\n",
-                name, starts.size(), span, static_cast<double>(starts.size() - 1) / span,
-                late[late.size() / 2], late[std::min(late.size() - 1, late.size() * 99 / 100)],
-                late.back());
+    auto p99 = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[std::min(v.size() - 1, v.size() * 99 / 100)];
+    };
+    f.p99LateMs = p99(late);
+    f.p50LateMs = late[late.size() / 2];
+    f.p99TakenMs = p99(taken);
+    f.p99WrittenMs = p99(writing);
+    f.maxLateMs = late.back();
+    f.withinShare = static_cast<double>(within) / static_cast<double>(inRun.size());
+    f.gridShare = static_cast<double>(withinGrid) / static_cast<double>(inRun.size());
+    return f;
+}
+
+// Sends the line and says what came back when it was not what was expected.
+bool expect(Client& client, const std::string& line, const char* reply, std::string& problem) {
+    const std::string got = client.call(line);
+    if (got.rfind(reply, 0) == 0)
+        return true;
+    std::string text(1, '\'');
+    text.append(line, 0, 40);
+    text.append("' answered '");
+    text.append(got);
+    text.push_back('\'');
+    problem = std::move(text);
+    return false;
+}
+
+Figures runCase(const Case& c, double seconds, const std::string& sequencePrefix) {
+    Figures failed;
+    Folder folder;
+    const std::string fifo = folder.file("frames.raw");
+    const std::string silent = folder.file("silent.tga");
+    if (!folder.made() || ::mkfifo(fifo.c_str(), 0600) != 0 ||
+        ::mkfifo(silent.c_str(), 0600) != 0) {
+        failed.load = "cannot make the FIFOs";
+        return failed;
+    }
+
+    NullLog log;
+    FifoReader reader(fifo);
+    auto written = std::make_shared<WrittenFrames>();
+    bool outputMade = false;
+    auto server = std::make_unique<InProcessServer>(
+        log, std::vector<std::string>{"raw:" + fifo},
+        [&](const std::string& spec) -> Result<std::unique_ptr<FrameConsumer>> {
+            Result<std::unique_ptr<FrameConsumer>> raw = makeOutput(spec, log);
+            if (!raw)
+                return raw.error();
+            outputMade = true;
+            return std::unique_ptr<FrameConsumer>(
+                std::make_unique<NotedOutput>(std::move(*raw), written));
+        });
+    if (!server->ready() || !outputMade) {
+        failed.load = "the server did not start";
+        return failed;
+    }
+    // The frames flow before the load begins.
+    for (int i = 0; i < 500 && reader.frames() < 5; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    Client client(server->port());
+    std::string problem;
+    std::vector<std::string> setup = {"116", "121 0"};
+    if (c.key == 'c') {
+        setup.push_back("62 0 1920 1080");
+        setup.push_back("75 0");
+        setup.push_back("4 0 DejaVu Sans\t1024 0 0 11 1");
+        for (int i = 0; i < 10; ++i)
+            setup.push_back("103 0 0 0 0 0 128 45 3 0");
+    } else {
+        setup.push_back("62 0 720 576");
+        setup.push_back("75 0");
+    }
+    for (const std::string& line : setup)
+        if (!expect(client, line, "OK", problem)) {
+            failed.load = "setup failed: " + problem;
+            return failed;
+        }
+
+    std::atomic<bool> stop{false};
+    long done = 0;
+    double firstSeconds = 0;
+    std::string loadProblem;
+    const std::string textLine = wideTextLine();
+    std::string pipelined;
+    if (c.key == 'a')
+        for (int i = 0; i < 100000; ++i)
+            pipelined += "66 0 10 10\n";
+
+    const EngineStats before = server->engine().stats();
+    const uint64_t droppedBefore = server->engine().outputs().front().dropped;
+    const std::string loadBefore = loadAverage();
+    const Clock::time_point from = Clock::now();
+    const Clock::time_point until =
+        from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    WakeReference reference(until);
+    std::thread load([&] {
+        // Repeats the case's command until the run is over; the first one's time is kept.
+        while (!stop) {
+            const Clock::time_point began = Clock::now();
+            bool ok = true;
+            switch (c.key) {
+            case 'a': {
+                std::thread writer(
+                    [&] { sendAll(client.fd(), pipelined.data(), pipelined.size()); });
+                ok = readLines(client.fd(), 100000);
+                writer.join();
+                break;
+            }
+            case 'b':
+                ok = expect(client, "64 0 " + sequencePrefix + "\t0 999", "OK", loadProblem) &&
+                     expect(client, "75 0", "OK", loadProblem);
+                break;
+            case 'c':
+                ok = expect(client, textLine, "OK", loadProblem);
+                break;
+            case 'd':
+                // Held until the FIFO is opened for writing at the end; the picture fails then.
+                ok = expect(client, "63 0 " + silent, "ERROR", loadProblem);
+                break;
+            }
+            if (!ok)
+                break;
+            if (done++ == 0)
+                firstSeconds = std::chrono::duration<double>(Clock::now() - began).count();
+            if (c.key == 'd')
+                break;
+        }
+    });
+    std::this_thread::sleep_until(until);
+    const Clock::time_point to = Clock::now();
+    const EngineStats after = server->engine().stats();
+    const uint64_t droppedAfter = server->engine().outputs().front().dropped;
+    stop = true;
+    if (c.key == 'd') {
+        const int fd = ::open(silent.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    load.join();
+    server.reset(); // the raw output closes its end: the reader ends
+    reader.finish();
+
+    Figures f = figuresOf(reader.arrivals(), written->entries(), from, to);
+    reference.result(f);
+    f.machineLoad = loadBefore + " before, " + loadAverage() + " after";
+    f.engine = {after.frames - before.frames, after.late - before.late,
+                after.skipped - before.skipped, after.longestLockWait};
+    f.lockWaitMs = ms(after.longestLockWait);
+    f.outputDropped = droppedAfter - droppedBefore;
+    char text[200];
+    switch (c.key) {
+    case 'a':
+        std::snprintf(text, sizeof text,
+                      "%ld batches of 100,000 lines answered, the first in %.3f s (%.0f lines/s)",
+                      done, firstSeconds, firstSeconds > 0 ? 100000 / firstSeconds : 0.0);
+        break;
+    case 'b':
+        std::snprintf(text, sizeof text, "%ld sequences of 1000 frames loaded, the first in %.2f s",
+                      done, firstSeconds);
+        break;
+    case 'c':
+        std::snprintf(text, sizeof text, "%ld texts drawn, the first in %.2f s", done,
+                      firstSeconds);
+        break;
+    default:
+        std::snprintf(text, sizeof text, "command 63 held for %.1f s, then answered", firstSeconds);
+        break;
+    }
+    f.load = text;
+    if (!loadProblem.empty())
+        f.load += "; then " + loadProblem;
+    return f;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 10.0;
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    std::printf("frame pacing, %.0f s each, 40 ms period, platform %s\n", seconds,
-                QGuiApplication::platformName().toUtf8().constData());
-
-    {
-        kavelin::HeadlessOutput headless(720, 576, 25);
-        headless.open();
-        measure("headless", headless, seconds,
-                [](double s) { std::this_thread::sleep_for(std::chrono::duration<double>(s)); });
-    }
-    {
-        kavelin::KvWindowOutput window(720, 576, 25, {0, 0, 0, 255}, true);
-        if (!window.open()) {
-            std::printf("window  : cannot open\n");
+    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 20.0;
+    const std::string cases = argc > 2 ? argv[2] : "abcd";
+    std::printf("frame pacing of the server at 720 x 576, 25 frames a second, %.0f s per case\n",
+                seconds);
+    Folder sequence;
+    const std::string prefix = sequence.file("seq_");
+    if (cases.find('b') != std::string::npos) {
+        std::printf("writing the %d TGA files of case b ...\n", kSequenceFrames);
+        std::fflush(stdout);
+        if (!sequence.made() || !writeSequence(prefix)) {
+            std::printf("cannot write the TGA sequence\n");
             return 1;
         }
-        // The GUI thread paints every frame meanwhile.
-        measure("window", window, seconds, [](double s) {
-            QTimer::singleShot(static_cast<int>(s * 1000), [] { QCoreApplication::quit(); });
-            QCoreApplication::exec();
-        });
     }
+    bool allPass = true;
+    for (const Case& c : kCases) {
+        if (cases.find(c.key) == std::string::npos)
+            continue;
+        const Figures f = runCase(c, seconds, prefix);
+        print(c, f, seconds);
+        allPass = allPass && f.valid && passFps(f.fps) && f.largestGapMs < 80.0 &&
+                  f.withinShare >= 0.999 && f.lockWaitMs <= 1.0;
+    }
+    std::printf("\n%s\n", allPass ? "all targets met" : "some targets missed");
     return 0;
 }

@@ -1,4 +1,5 @@
-// TgaFile::readPixels of 720 x 576 files from the page cache, beside one read of the same bytes.
+// TgaFile::readPixels of 720 x 576 files from the page cache, beside one read of the same bytes;
+// also readTgaPicture, the whole reading a command does (open, header, a new picture, pixels).
 
 #include "BenchSummary.h"
 
@@ -59,6 +60,19 @@ void BM_readPixels(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 
+void BM_readTgaPicture(benchmark::State& state) {
+    const int depth = static_cast<int>(state.range(0));
+    const size_t size = writeFile(depth);
+    const std::string path = tempPath(depth);
+    for (auto _ : state) {
+        TgaPicture picture = readTgaPicture(path.c_str());
+        if (!picture.complete)
+            state.SkipWithError("readTgaPicture failed");
+        benchmark::DoNotOptimize(picture.image.get());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
 void BM_rawRead(benchmark::State& state) {
     const int depth = static_cast<int>(state.range(0));
     const size_t size = writeFile(depth);
@@ -73,18 +87,22 @@ void BM_rawRead(benchmark::State& state) {
 
 BENCHMARK(BM_rawRead)->Arg(32)->Arg(24)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_readPixels)->Arg(32)->Arg(24)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_readTgaPicture)->Arg(32)->Arg(24)->Unit(benchmark::kMicrosecond);
 
 void summary(const bench::CapturingReporter& r) {
     std::printf("Summary (720 x 576 TGA files in the page cache)\n");
     for (int depth : {32, 24}) {
         const double bytes = 18.0 + double{kW} * kH * depth / 8;
-        char raw32[32], ours32[32];
+        char raw32[32], ours32[32], whole32[40];
         std::snprintf(raw32, sizeof raw32, "BM_rawRead/%d", depth);
         std::snprintf(ours32, sizeof ours32, "BM_readPixels/%d", depth);
-        const double raw = r.seconds(raw32), ours = r.seconds(ours32);
+        std::snprintf(whole32, sizeof whole32, "BM_readTgaPicture/%d", depth);
+        const double raw = r.seconds(raw32), ours = r.seconds(ours32), whole = r.seconds(whole32);
         auto gbs = [&](double s) { return s > 0 ? bytes / s / 1e9 : 0.0; };
-        std::printf("  %d-bit: readPixels %.2f GB/s, one read %.2f GB/s: ratio %.2f\n", depth,
-                    gbs(ours), gbs(raw), bench::ratio(gbs(ours), gbs(raw)));
+        std::printf("  %d-bit: readPixels %.2f GB/s, one read %.2f GB/s: ratio %.2f; "
+                    "readTgaPicture %.2f GB/s: ratio %.2f\n",
+                    depth, gbs(ours), gbs(raw), bench::ratio(gbs(ours), gbs(raw)), gbs(whole),
+                    bench::ratio(gbs(whole), gbs(raw)));
         std::remove(tempPath(depth).c_str());
     }
 }

@@ -6,9 +6,8 @@
 #include "BenchSummary.h"
 #include "NullLog.h"
 
-#include "engine/LogSink.h"
-#include "engine/Renderer.h"
-#include "net/Command.h"
+#include "commands/CommandExecutor.h"
+#include "engine/SharedScene.h"
 #include "text/FontMatch.h"
 #include "text/FontSystem.h"
 
@@ -37,21 +36,32 @@ std::string drawLine() {
     return line;
 }
 
+// Commands reach the text as a client's lines do: through the command executor.
+class NoOutputCommands : public OutputCommands {
+public:
+    CommandResult execute(const Command&) override { return CommandResult::error(); }
+};
+
 struct Scene {
     bench::NullLog log;
-    Renderer renderer{log};
+    SharedScene shared;
+    NoOutputCommands outputs;
+    std::unique_ptr<CommandExecutor> executor;
     std::string line = drawLine();
 
     Scene() {
-        renderer.init(720, 576, true, {0, 0, 0, 255});
-        renderer.createLayer(renderer.createLayerSet());
-        renderer.initLayer_size(0, 720, 100);
+        Result<std::unique_ptr<CommandExecutor>> made =
+            CommandExecutor::create(shared, log, outputs);
+        if (made)
+            executor = std::move(*made);
+        for (const char* setup : {"116", "121 0", "62 0 720 100"})
+            run(setup);
     }
-    bool load() { return renderer.loadFont(0, "DejaVu Sans", kCell, false, false, 11, 1); }
-    bool draw() {
-        Command command(line.data(), line.size());
-        return renderer.dispatch(command);
+    bool run(const std::string& text) {
+        return executor && executor->execute(text.c_str(), text.size()).rfind("OK", 0) == 0;
     }
+    bool load() { return run("4 0 DejaVu Sans\t" + std::to_string(kCell) + " 0 0 11 1"); }
+    bool draw() { return run(line); }
 };
 
 Scene& scene() {
@@ -81,7 +91,7 @@ void BM_DrawTextRepeated(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawTextRepeated);
 
-// The reference face: the same file at the same em size as the renderer's font.
+// The reference face: the same file at the same em size as the font the command draws with.
 struct Reference {
     FT_Face face = nullptr;
     hb_font_t* font = nullptr;
@@ -93,7 +103,7 @@ struct Reference {
     std::unordered_map<uint32_t, Glyph> cache;
 
     Reference() {
-        initFontSystem();
+        (void)initFontSystem();
         MatchedFace match;
         matchFace("DejaVu Sans", false, false, 11, match);
         FT_New_Face(fontLibrary(), match.file.c_str(), match.index, &face);

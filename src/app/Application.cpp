@@ -1,62 +1,74 @@
 #include "app/Application.h"
 
-#include "engine/CommandProcessor.h"
-#include "engine/Event.h"
-#include "engine/Output.h"
-#include "engine/Thread.h"
+#include "commands/CommandExecutor.h"
+#include "engine/Engine.h"
+#include "engine/LogSink.h"
+#include "engine/SteadyFrameClock.h"
 #include "net/CommandServer.h"
-#include "output/WindowControl.h"
+#include "outputs/window/WindowControl.h"
 
 namespace kavelin {
 
-Application::Application(Settings settings, OutputFactory makeOutput)
-    : settings_(std::move(settings)), makeOutput_(std::move(makeOutput)) {}
+namespace {
+
+// Output commands (1000 and above) are refused, in the name of the output that has none.
+class RefusedOutputCommands : public OutputCommands {
+public:
+    RefusedOutputCommands(LogSink& log, std::string name) : log_(log), name_(std::move(name)) {}
+    CommandResult execute(const Command& command) override {
+        log_.diagnostic("(%s) Unsupported command (%d)\n", name_.c_str(), command.number());
+        return CommandResult::error();
+    }
+
+private:
+    LogSink& log_;
+    std::string name_;
+};
+
+} // namespace
+
+Application::Application(Settings settings, LogSink& log, OutputFactory makeOutput)
+    : settings_(std::move(settings)), log_(log), makeOutput_(std::move(makeOutput)) {}
 
 Application::~Application() {
+    stop();
     wait();
-    shutDown(); // releases what a failed start-up left, in the same order
-}
-
-void Application::setLogView(LogView view) {
-    std::lock_guard<std::mutex> lock(logMutex_);
-    logView_ = std::move(view);
-}
-
-void Application::writeLine(std::string_view line) {
-    std::lock_guard<std::mutex> lock(logMutex_);
-    if (logView_)
-        logView_(line);
+    shutDown();
 }
 
 bool Application::start() {
-    stopEvent_ = std::make_unique<Event>(false);
-    worker_ = std::make_unique<Thread>(*this);
-    return worker_->start();
-}
-
-bool Application::stop() {
-    if (stopEvent_)
-        stopEvent_->set();
+    if (worker_.joinable())
+        return false;
+    worker_ = std::thread([this] {
+        run();
+        ended_ = true;
+    });
     return true;
 }
 
-void Application::wait() {
-    if (worker_)
-        worker_->wait();
+void Application::stop() {
+    {
+        std::lock_guard lock(stopMutex_);
+        stopRequested_ = true;
+    }
+    stopped_.notify_all();
 }
 
-bool Application::workerEnded() const {
-    return worker_ && !worker_->running();
+void Application::wait() {
+    if (worker_.joinable())
+        worker_.join();
 }
 
 void Application::run() {
-    log("Kavelin 4.0 initializing...");
+    log_.log("Kavelin 4.0 initializing...");
     if (!startUp()) {
-        log("Error occured.\n");
+        log_.log("Error occured.\n");
         return;
     }
-    log("Ready.");
-    stopEvent_->wait();
+    log_.log("Ready.");
+    std::unique_lock lock(stopMutex_);
+    stopped_.wait(lock, [this] { return stopRequested_; });
+    lock.unlock();
     shutDown();
 }
 
@@ -65,9 +77,9 @@ bool Application::toggleOutput() {
     if (window == nullptr)
         return true;
     if (window->isRunning())
-        window->close();
+        window->closeWindow();
     else
-        window->open(); // a failed re-opening is not reported
+        window->openWindow(); // a failed re-opening is not reported
     return true;
 }
 
@@ -77,26 +89,61 @@ void Application::setScale(bool scale) {
 }
 
 bool Application::startUp() {
-    output_ = makeOutput_(settings_);
-    window_ = dynamic_cast<WindowControl*>(output_.get());
-    if (!output_ || !output_->open()) {
+    bool hasWindow = false;
+    engine_ = Engine::create(settings_.format, settings_.background);
+    if (engine_) {
+        for (const std::string& spec : settings_.outputs) {
+            Result<std::unique_ptr<FrameConsumer>> consumer = makeOutput_(spec);
+            if (!consumer) {
+                log_.log("ERROR (%s) : %s", spec.c_str(), consumer.reason().c_str());
+                window_ = nullptr;
+                engine_.reset();
+                break;
+            }
+            FrameConsumer* made = consumer->get();
+            Result<int32_t> added =
+                engine_->addOutput(std::make_unique<OutputSink>(spec, std::move(*consumer)));
+            if (!added) {
+                log_.log("ERROR (%s) : %s", spec.c_str(), added.reason().c_str());
+                window_ = nullptr;
+                engine_.reset();
+                break;
+            }
+            if (auto* window = dynamic_cast<WindowControl*>(made)) {
+                window_ = window;
+                hasWindow = true;
+            }
+        }
+    }
+    if (!engine_) {
         failure_ = Failure::Output;
-        log("Unable to initialize output!");
+        log_.log("Unable to initialize output!");
         return false;
     }
-    server_ = std::make_unique<CommandServer>(static_cast<uint16_t>(settings_.port),
+    outputCommands_ = std::make_unique<RefusedOutputCommands>(log_, hasWindow ? "KvWindowOutput"
+                                                                              : "HeadlessOutput");
+    server_ = std::make_unique<CommandServer>(log_, static_cast<uint16_t>(settings_.port),
                                               settings_.listenAddress);
     if (!server_->start()) {
         failure_ = Failure::CommandSource;
-        log("Unable to initialize command source!");
+        log_.log("Unable to initialize command source!");
         return false;
     }
-    processor_ = std::make_unique<CommandProcessor>();
-    CommandProcessor::Background background;
-    background.colour = settings_.background;
-    if (!processor_->init(*output_, server_.get(), background, *this)) {
+    port_ = server_->port();
+    Result<std::unique_ptr<CommandExecutor>> executor =
+        CommandExecutor::create(engine_->scene(), log_, *outputCommands_);
+    if (!executor) {
         failure_ = Failure::Processor;
-        log("Kavelin initialization failed.");
+        log_.log("Kavelin initialization failed.");
+        return false;
+    }
+    executor_ = std::move(*executor);
+    server_->setExecutor([executor = executor_.get()](const char* line, size_t length) {
+        return executor->execute(line, length);
+    });
+    if (!engine_->start(std::make_unique<SteadyFrameClock>())) {
+        failure_ = Failure::Processor;
+        log_.log("Kavelin initialization failed.");
         return false;
     }
     return true;
@@ -105,8 +152,11 @@ bool Application::startUp() {
 void Application::shutDown() {
     server_.reset(); // sockets closed, its thread ended: no more commands
     window_ = nullptr;
-    output_.reset();    // frame clock stopped: no more ticks
-    processor_.reset(); // renderer, layers, sets and fonts
+    if (engine_)
+        engine_->stop(); // no more frames
+    executor_.reset();
+    engine_.reset(); // the outputs, then the scene
+    outputCommands_.reset();
 }
 
 } // namespace kavelin

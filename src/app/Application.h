@@ -1,85 +1,95 @@
 #pragma once
 
-#include "engine/LogSink.h"
-#include "engine/Renderer.h"
-#include "engine/Runnable.h"
+#include "base/Result.h"
+#include "engine/Format.h"
+#include "image/Image.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
+#include <thread>
+#include <vector>
 
 namespace kavelin {
 
-class CommandProcessor;
+class CommandExecutor;
 class CommandServer;
-class Event;
-class Output;
-class Thread;
+class Engine;
+class FrameConsumer;
+class LogSink;
+class OutputCommands;
 class WindowControl;
 
-// Builds the system on a worker thread (output, command server, command processor), waits
-// until it is told to stop, and tears it down again in an order that lets no command reach
-// the renderer while its layers are deleted and no frame tick arrive after the output is gone.
-class Application : public Runnable, public LogSink {
+// Builds the system on a worker thread (engine, outputs, command server, command executor),
+// waits until it is told to stop, and tears it down again in an order that lets no command
+// reach the scene while it is destroyed and no frame reach an output that is gone.
+class Application {
 public:
     struct Settings {
         int port = 2031;
         std::string listenAddress = "0.0.0.0";
-        Renderer::Colour background{0, 0, 0, 255};
+        Format format;
+        PixelColour background{0, 0, 0, 255};
         bool scale = true;
+        // Output specs: "window", "raw:PATH".
+        std::vector<std::string> outputs;
     };
-    // Creates the output (720 x 576 at 25 frames per second) for the given settings.
-    using OutputFactory = std::function<std::unique_ptr<Output>(const Settings&)>;
-    // Receives each log line.
-    using LogView = std::function<void(std::string_view)>;
+    // Makes the consumer of one output spec; the GUI runner makes the window.
+    using OutputFactory =
+        std::function<Result<std::unique_ptr<FrameConsumer>>(const std::string& spec)>;
 
     enum class Failure { None, Output, CommandSource, Processor };
 
-    Application(Settings settings, OutputFactory makeOutput);
-    // Waits for the worker thread.
-    ~Application() override;
+    Application(Settings settings, LogSink& log, OutputFactory makeOutput);
+    // Stops the worker thread, waits for it and releases what a failed start-up left.
+    ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    void setLogView(LogView view);
     bool start();
-    bool stop();
+    void stop();
     // Returns once the worker thread has ended (after a failed start-up, or after stop).
     void wait();
-    bool workerEnded() const;
+    bool workerEnded() const { return ended_.load(); }
     Failure failure() const { return failure_.load(); }
 
-    // The dialog's show/hide button and scale check box; they act on an output that shows its
-    // frames in a window, and do nothing for any other output.
+    // The dialog's show/hide button and scale check box; they act on the window output and
+    // do nothing without one.
     bool toggleOutput();
     void setScale(bool scale);
 
-    Output* output() const { return output_.get(); }
     const Settings& settings() const { return settings_; }
-
-    void run() override;
-
-protected:
-    void writeLine(std::string_view line) override;
+    // The port the server listens on once it runs (the one chosen when 0 was asked for); 0
+    // before.
+    uint16_t port() const { return port_.load(); }
+    // The engine while the system runs (for tests and benchmarks).
+    Engine* engine() const { return engine_.get(); }
 
 private:
+    void run();
     bool startUp();
     void shutDown();
 
     Settings settings_;
+    LogSink& log_;
     OutputFactory makeOutput_;
-    std::mutex logMutex_;
-    LogView logView_;
-    std::unique_ptr<Event> stopEvent_;
-    std::unique_ptr<Thread> worker_;
-    std::unique_ptr<Output> output_;
+
+    std::mutex stopMutex_;
+    std::condition_variable stopped_;
+    bool stopRequested_ = false;
+    std::thread worker_;
+    std::atomic<bool> ended_{false};
+
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<OutputCommands> outputCommands_;
+    std::unique_ptr<CommandExecutor> executor_;
     std::unique_ptr<CommandServer> server_;
-    std::unique_ptr<CommandProcessor> processor_;
     std::atomic<WindowControl*> window_{nullptr}; // set by the worker, used by the GUI thread
     std::atomic<Failure> failure_{Failure::None};
+    std::atomic<uint16_t> port_{0};
 };
 
 } // namespace kavelin

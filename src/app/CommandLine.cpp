@@ -22,12 +22,37 @@ bool parsePort(const std::string& text, int& port) {
     return true;
 }
 
+bool validOutput(const std::string& spec) {
+    return spec == "window" || (spec.rfind("raw:", 0) == 0 && spec.size() > 4);
+}
+
+// --format NAME for the server and for render; an empty error when it is not this option.
+bool takeFormat(const std::vector<std::string>& args, size_t& i, CommandLine& c,
+                std::string& error) {
+    if (args[i] != "--format")
+        return false;
+    if (i + 1 >= args.size()) {
+        error = "--format needs a value: " + std::string(formatChoices());
+        return true;
+    }
+    Result<Format> format = parseFormat(args[++i]);
+    if (!format)
+        error = format.reason();
+    else
+        c.format = *format;
+    return true;
+}
+
 CommandLine parseRender(const std::vector<std::string>& args) {
     CommandLine c;
     c.mode = CommandLine::Mode::Render;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--png" || a == "--raw") {
+        std::string error;
+        if (takeFormat(args, i, c, error)) {
+            if (!error.empty())
+                return invalid(error);
+        } else if (a == "--png" || a == "--raw") {
             if (i + 1 >= args.size())
                 return invalid(a + " needs a value");
             (a == "--png" ? c.pngDir : c.rawFile) = args[++i];
@@ -58,6 +83,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     CommandLine c;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        std::string error;
         if (a == "--help" || a == "-h") {
             c.mode = Mode::Help;
             return c;
@@ -66,7 +92,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             c.mode = Mode::Version;
             return c;
         }
-        if (a == "--headless") {
+        if (a == "--commands") {
+            c.mode = Mode::Commands;
+            return c;
+        }
+        if (takeFormat(args, i, c, error)) {
+            if (!error.empty())
+                return invalid(error);
+        } else if (a == "--headless") {
             c.headless = true;
         } else if (a == "--port") {
             if (i + 1 >= args.size() || !parsePort(args[i + 1], c.port))
@@ -76,31 +109,51 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return invalid("--listen needs an IPv4 address");
             c.listenAddress = args[++i];
+        } else if (a == "--output") {
+            if (i + 1 >= args.size() || !validOutput(args[i + 1]))
+                return invalid("--output needs window or raw:PATH");
+            c.outputs.push_back(args[++i]);
         } else {
             return invalid("unknown argument: " + a);
         }
     }
+    if (c.headless)
+        for (const std::string& spec : c.outputs)
+            if (spec == "window")
+                return invalid("--output window needs the windows (leave out --headless)");
     return c;
 }
 
 const char* usageText() {
     return "Usage:\n"
-           "  kavelin [--headless] [--port N] [--listen ADDRESS]\n"
-           "  kavelin render [--png DIR] [--raw FILE] SCRIPT   (SCRIPT may be - for standard "
-           "input)\n"
+           "  kavelin [--headless] [--port N] [--listen ADDRESS] [--format NAME] [--output "
+           "SPEC]...\n"
+           "  kavelin render [--format NAME] [--png DIR] [--raw FILE] SCRIPT   (SCRIPT may be - "
+           "for\n"
+           "                 standard input)\n"
            "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
            "                 [--effect none|shadow|outline] OUTPUT.tga\n"
-           "  kavelin --help | --version\n"
+           "  kavelin --commands | --help | --version\n"
            "\n"
-           "Kavelin composes layered broadcast graphics into a 720 x 576 picture, 25 frames a\n"
-           "second, driven by command lines over TCP (port 2031 unless --port is given).\n"
+           "Kavelin composes layered broadcast graphics, driven by command lines over TCP (port\n"
+           "2031 unless --port is given), into a picture of the format's size and rate (720 x 576\n"
+           "at 25 frames a second unless --format is given).\n"
            "\n"
            "  --headless        no windows: log lines go to standard output\n"
            "  --port N          TCP port to listen on (default 2031)\n"
            "  --listen ADDRESS  IPv4 address to listen on (default 0.0.0.0)\n"
+           "  --format NAME     pal (default), 720p50, 720p5994, 1080i50, 1080i5994, 1080p25,\n"
+           "                    1080p2997, 1080p50, 1080p5994, 2160p25, 2160p50, or WxH@RATE[i]\n"
+           "                    with RATE N or N/D frames a second (1920x1080@30000/1001)\n"
+           "  --output SPEC     where the frames go, repeatable: window (the default with\n"
+           "                    windows), raw:PATH (every frame's bytes, B G R A, to a file, "
+           "which\n"
+           "                    is replaced, or to a FIFO); headless without --output: none\n"
+           "  --commands        print the command reference\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"
-           "    --raw FILE      append each frame's 720 x 576 x 4 bytes (B, G, R, A) to FILE\n"
+           "    --raw FILE      write each frame's width x height x 4 bytes (B, G, R, A) to FILE,\n"
+           "                    replacing it\n"
            "  mkfont            make a sprite font (glyph sheet, spacing file, effect sheet)\n"
            "                    from an installed face\n";
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Format.h"
+
 #include <string>
 #include <vector>
 
@@ -7,12 +9,15 @@ namespace kavelin {
 
 // What the program was asked to do, read from its arguments.
 struct CommandLine {
-    enum class Mode { Run, Render, MakeFont, Help, Version, Invalid };
+    enum class Mode { Run, Render, MakeFont, Commands, Help, Version, Invalid };
 
     Mode mode = Mode::Run;
     bool headless = false;
     int port = 2031;
     std::string listenAddress = "0.0.0.0";
+    Format format;
+    // --output SPEC, in the order given: "window" or "raw:PATH"
+    std::vector<std::string> outputs;
     // render mode
     std::string pngDir;
     std::string rawFile;

@@ -3,6 +3,7 @@
 #include "app/AppIcon.h"
 #include "app/Application.h"
 #include "app/LogList.h"
+#include "engine/LogChannel.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -34,12 +35,29 @@ private:
     int y_;
 };
 
+// Hands the log's lines to the list. A diagnostic's own line feed is not shown.
+class ListWriter : public LogWriter {
+public:
+    explicit ListWriter(LogList& list) : list_(list) {}
+    void write(std::span<const LogLine> lines) override {
+        for (const LogLine& line : lines) {
+            std::string_view text = line.text;
+            if (line.kind == LogLine::Kind::Diagnostic && !text.empty() && text.back() == '\n')
+                text.remove_suffix(1);
+            list_.append(text);
+        }
+    }
+
+private:
+    LogList& list_;
+};
+
 } // namespace
 
-ControlDialog::ControlDialog(Application& app)
+ControlDialog::ControlDialog(Application& app, LogChannel& log)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      app_(app) {
+      app_(app), channel_(log) {
     setWindowTitle(QStringLiteral("Ovindu Kavelin 4.0"));
     setWindowIcon(appIcon());
     // Modal to no other window: the output window keeps its own close button and resizing
@@ -70,11 +88,13 @@ ControlDialog::ControlDialog(Application& app)
 }
 
 ControlDialog::~ControlDialog() {
-    app_.setLogView({});
+    if (listWriter_)
+        channel_.removeWriter(listWriter_.get());
 }
 
 int ControlDialog::run() {
-    app_.setLogView([list = log_](std::string_view line) { list->append(line); });
+    listWriter_ = std::make_shared<ListWriter>(*log_);
+    channel_.addWriter(listWriter_);
     app_.start();
     return exec();
 }

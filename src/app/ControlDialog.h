@@ -2,13 +2,17 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QCheckBox;
 class QPushButton;
 
 namespace kavelin {
 
 class Application;
+class LogChannel;
 class LogList;
+class LogWriter;
 
 // The operator's dialog, captioned "Ovindu Kavelin 4.0": the log, "Close", and the "Picture
 // Window" group with "Show/Hide" and "Scale picture". Opening it starts the application;
@@ -16,12 +20,12 @@ class LogList;
 // output window, as the dialog's second button.
 class ControlDialog : public QDialog {
 public:
-    explicit ControlDialog(Application& app);
-    // Detaches the log: lines written from now on are lost.
+    ControlDialog(Application& app, LogChannel& log);
+    // Detaches the list from the log: lines written from now on do not reach it.
     ~ControlDialog() override;
 
-    // Hands the log to the application, starts it and runs the dialog modally; returns when
-    // the dialog has been closed.
+    // Attaches the list to the log, starts the application and runs the dialog modally;
+    // returns when the dialog has been closed.
     int run();
     // Stops the application and ends the dialog.
     void closeDialog();
@@ -38,6 +42,8 @@ protected:
 
 private:
     Application& app_;
+    LogChannel& channel_;
+    std::shared_ptr<LogWriter> listWriter_;
     LogList* log_;
     QPushButton* close_;
     QPushButton* showHide_;

@@ -1,7 +1,11 @@
 #include "app/GuiRunner.h"
 
 #include "app/ControlDialog.h"
-#include "output/qt/KvWindowOutput.h"
+#include "app/DisplayProbe.h"
+#include "app/OutputSpecs.h"
+#include "engine/LogChannel.h"
+#include "engine/StreamLogWriter.h"
+#include "outputs/window/KvWindowOutput.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -11,16 +15,17 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace kavelin {
 
 namespace {
-
-constexpr int32_t kFrameWidth = 720;
-constexpr int32_t kFrameHeight = 576;
-constexpr int32_t kFramesPerSecond = 25;
 
 int signalPipe[2] = {-1, -1};
 
@@ -69,9 +74,70 @@ void serveUntilWorkerEnds(const Application& app) {
     loop.exec();
 }
 
+// Qt's messages while it starts: a fatal one (the display cannot be used, no platform plugin)
+// ends the program with one line naming the display and the reason, where Qt would abort. The
+// others are held back, so that such a failure prints nothing but that line, and passed on
+// once Qt has started. A single object for the program's life: Qt's own threads may still be
+// in the handler when it is switched back.
+class StartUpMessages {
+public:
+    static void begin() {
+        StartUpMessages& self = instance();
+        self.display_ = displayName();
+        self.previous_ = qInstallMessageHandler(&StartUpMessages::handle);
+    }
+    static void end() {
+        StartUpMessages& self = instance();
+        qInstallMessageHandler(self.previous_);
+        std::lock_guard lock(self.mutex_);
+        for (const Held& held : self.held_)
+            self.previous_(held.type,
+                           QMessageLogContext(nullptr, 0, nullptr, held.category.c_str()),
+                           held.text);
+        self.held_.clear();
+    }
+
+private:
+    struct Held {
+        QtMsgType type;
+        std::string category;
+        QString text;
+    };
+
+    static StartUpMessages& instance() {
+        static StartUpMessages messages;
+        return messages;
+    }
+
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        StartUpMessages& self = instance();
+        std::lock_guard lock(self.mutex_);
+        const std::string category = context.category != nullptr ? context.category : "";
+        if (type != QtFatalMsg) {
+            // The platform's own words say best why it could not start.
+            if (self.reason_.isEmpty() && type == QtWarningMsg && category.rfind("qt.qpa", 0) == 0)
+                self.reason_ = text;
+            self.held_.push_back({type, category, text});
+            return;
+        }
+        const QString reason =
+            self.reason_.isEmpty() ? text.section(QLatin1Char('\n'), 0, 0) : self.reason_;
+        std::fprintf(stderr, "kavelin: cannot start the windows on %s: %s\n", self.display_.c_str(),
+                     qPrintable(reason));
+        std::fflush(stderr);
+        std::_Exit(kExitDisplayUnusable);
+    }
+
+    std::string display_;
+    QtMessageHandler previous_ = nullptr; // Qt's own when no other was installed
+    std::mutex mutex_;                    // guards the two below
+    std::vector<Held> held_;
+    QString reason_;
+};
+
 } // namespace
 
-int runControlSession(const Application::Settings& settings,
+int runControlSession(const Application::Settings& settings, LogChannel& log,
                       const std::function<void(ControlDialog&)>& opened) {
     if (!colourDepthSupported(screenDepth())) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Unsupported color mode!"),
@@ -83,12 +149,15 @@ int runControlSession(const Application::Settings& settings,
     }
     // The event loop of the dialog is not the last word: the shutdown still needs this thread.
     QApplication::setQuitOnLastWindowClosed(false);
-    Application app(settings, [](const Application::Settings& s) {
-        return std::make_unique<KvWindowOutput>(kFrameWidth, kFrameHeight, kFramesPerSecond,
-                                                s.background, s.scale);
+    Application app(settings, log, [&settings, &log](const std::string& spec) {
+        if (spec != "window")
+            return makeOutput(spec, log);
+        return Result<std::unique_ptr<FrameConsumer>>(
+            std::make_unique<KvWindowOutput>(settings.format.width, settings.format.height,
+                                             settings.background, settings.scale, log));
     });
     {
-        ControlDialog dialog(app);
+        ControlDialog dialog(app, log);
         if (opened)
             opened(dialog);
         dialog.run();
@@ -98,11 +167,21 @@ int runControlSession(const Application::Settings& settings,
 }
 
 int runGui(const CommandLine& commandLine, int argc, char** argv) {
+    StartUpMessages::begin();
     QApplication qapp(argc, argv);
+    StartUpMessages::end();
+    LogChannel log;
+    // The log itself goes to the dialog; standard output keeps the diagnostics.
+    log.addWriter(
+        std::make_shared<StreamLogWriter>(STDOUT_FILENO, StreamLogWriter::Lines::DiagnosticsOnly));
     Application::Settings settings;
     settings.port = commandLine.port;
     settings.listenAddress = commandLine.listenAddress;
-    return runControlSession(settings, [](ControlDialog& dialog) { closeOnSignals(dialog); });
+    settings.format = commandLine.format;
+    settings.outputs = commandLine.outputs;
+    if (settings.outputs.empty())
+        settings.outputs.push_back("window");
+    return runControlSession(settings, log, [](ControlDialog& dialog) { closeOnSignals(dialog); });
 }
 
 } // namespace kavelin

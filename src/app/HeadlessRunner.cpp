@@ -1,21 +1,16 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/Application.h"
-#include "output/HeadlessOutput.h"
+#include "app/OutputSpecs.h"
+#include "engine/LogChannel.h"
+#include "engine/StreamLogWriter.h"
 
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <unistd.h>
 
 namespace kavelin {
-
-namespace {
-
-constexpr int32_t kFrameWidth = 720;
-constexpr int32_t kFrameHeight = 576;
-constexpr int32_t kFramesPerSecond = 25;
-
-} // namespace
 
 int runHeadless(const CommandLine& commandLine) {
     // The signals are taken synchronously below; every thread started from here inherits the
@@ -26,17 +21,15 @@ int runHeadless(const CommandLine& commandLine) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    LogChannel log;
+    log.addWriter(std::make_shared<StreamLogWriter>(STDOUT_FILENO));
     Application::Settings settings;
     settings.port = commandLine.port;
     settings.listenAddress = commandLine.listenAddress;
-    Application app(settings, [](const Application::Settings&) {
-        return std::make_unique<HeadlessOutput>(kFrameWidth, kFrameHeight, kFramesPerSecond);
-    });
-    app.setLogView([](std::string_view line) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    });
+    settings.format = commandLine.format;
+    settings.outputs = commandLine.outputs;
+    Application app(settings, log,
+                    [&log](const std::string& spec) { return makeOutput(spec, log); });
     app.start();
 
     const timespec poll{0, 100 * 1000 * 1000};
@@ -47,6 +40,8 @@ int runHeadless(const CommandLine& commandLine) {
             return 0;
         }
     }
+    app.wait();
+    log.flush();
     // The worker ended by itself: the start-up failed.
     if (app.failure() == Application::Failure::CommandSource)
         std::fprintf(stderr,

@@ -1,13 +1,10 @@
 #include "app/OfflineRenderer.h"
 
-#include "app/StreamLog.h"
-#include "engine/CommandProcessor.h"
-#include "engine/FrameRequest.h"
-#include "image/FrameBuffer.h"
-#include "net/Reply.h"
-#include "net/TextString.h"
-#include "output/MemoryOutput.h"
-#include "output/PngFile.h"
+#include "commands/CommandExecutor.h"
+#include "engine/Engine.h"
+#include "engine/LogChannel.h"
+#include "engine/StreamLogWriter.h"
+#include "image/PngFile.h"
 
 #include <charconv>
 #include <memory>
@@ -17,8 +14,6 @@ namespace kavelin {
 
 namespace {
 
-constexpr int32_t kFrameWidth = 720;
-constexpr int32_t kFrameHeight = 576;
 constexpr size_t kMaxLineBytes = 1023;
 constexpr long kMaxWaitFrames = 1000000;
 
@@ -62,18 +57,34 @@ long parseWait(std::string_view line) {
     return frames;
 }
 
+// Output commands have no output to go to here.
+class NoOutputCommands : public OutputCommands {
+public:
+    explicit NoOutputCommands(LogSink& log) : log_(log) {}
+    CommandResult execute(const Command& command) override {
+        log_.diagnostic("(OfflineOutput) Unsupported command (%d)\n", command.number());
+        return CommandResult::error();
+    }
+
+private:
+    LogSink& log_;
+};
+
 class Session {
 public:
-    Session(const OfflineOptions& options, std::FILE* replies, std::FILE* logStream)
-        : options_(options), replies_(replies), logStream_(logStream), log_(logStream),
-          output_(kFrameWidth, kFrameHeight, "OfflineOutput", logStream) {}
+    Session(const OfflineOptions& options, std::FILE* replies, LogChannel& log)
+        : options_(options), replies_(replies), log_(log), outputCommands_(log) {}
 
     int run(const std::string& script) {
-        if (!output_.open() ||
-            !processor_.init(output_, nullptr, CommandProcessor::Background{}, log_)) {
-            std::fprintf(logStream_, "kavelin: the renderer could not be initialised\n");
+        engine_ = Engine::create(options_.format, PixelColour{0, 0, 0, 255});
+        Result<std::unique_ptr<CommandExecutor>> executor =
+            engine_ ? CommandExecutor::create(engine_->scene(), log_, outputCommands_)
+                    : Result<std::unique_ptr<CommandExecutor>>(failure("no memory"));
+        if (!executor) {
+            log_.diagnostic("kavelin: the renderer could not be initialised\n");
             return 2;
         }
+        executor_ = std::move(*executor);
         if (!options_.rawFile.empty()) {
             raw_.reset(std::fopen(options_.rawFile.c_str(), "wb"));
             if (!raw_) {
@@ -113,23 +124,23 @@ private:
             return true;
         }
         if (line.size() > kMaxLineBytes) {
-            std::fprintf(logStream_,
-                         "kavelin: line %zu is longer than %zu bytes; a server would drop the "
-                         "connection, it is skipped\n",
-                         lineNumber, kMaxLineBytes);
+            log_.diagnostic("kavelin: line %zu is longer than %zu bytes; a server would drop the "
+                            "connection, it is skipped\n",
+                            lineNumber, kMaxLineBytes);
             return true;
         }
-        std::string bytes(line); // NUL-terminated copy, zero bytes kept
-        buildReply(&processor_, bytes.c_str(), bytes.size(), reply_);
-        std::fwrite(reply_.text(), 1, static_cast<size_t>(reply_.length()), replies_);
+        const std::string bytes(line); // NUL-terminated copy, zero bytes kept
+        const std::string reply = executor_->execute(bytes.c_str(), bytes.size());
+        std::fwrite(reply.data(), 1, reply.size(), replies_);
         std::fputc('\n', replies_);
         return true;
     }
 
     bool composeFrame() {
-        FrameRequest request(output_);
-        processor_.composeFrame(request);
-        const FrameBuffer& frame = *output_.frame();
+        const std::shared_ptr<const Frame> composed = engine_->composeFrame(frameNumber_ + 1);
+        if (!composed)
+            return fail("no memory for a frame");
+        const FrameBuffer& frame = *composed->pixels;
         if (!options_.pngDir.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "/frame%05ld.png", frameNumber_);
@@ -150,27 +161,28 @@ private:
 
     bool fail(const std::string& why) {
         std::fflush(replies_);
-        std::fprintf(logStream_, "kavelin: %s\n", why.c_str());
+        log_.diagnostic("kavelin: %s\n", why.c_str());
         return false;
     }
 
     const OfflineOptions& options_;
     std::FILE* replies_;
-    std::FILE* logStream_;
-    StreamLog log_;
-    MemoryOutput output_;
-    CommandProcessor processor_;
-    TextString reply_;
+    LogChannel& log_;
+    NoOutputCommands outputCommands_;
+    std::unique_ptr<Engine> engine_;
+    std::unique_ptr<CommandExecutor> executor_;
     File raw_;
     long frameNumber_ = 0;
 };
 
 } // namespace
 
-int runOffline(const OfflineOptions& options, std::FILE* replies, std::FILE* log) {
+int runOffline(const OfflineOptions& options, std::FILE* replies, int logFd) {
+    LogChannel log;
+    log.addWriter(std::make_shared<StreamLogWriter>(logFd));
     std::string script;
     if (!readAll(options.script, script)) {
-        std::fprintf(log, "kavelin: cannot read %s\n", options.script.c_str());
+        log.diagnostic("kavelin: cannot read %s\n", options.script.c_str());
         return 2;
     }
     Session session(options, replies, log);

@@ -4,14 +4,20 @@
 #include "app/HeadlessRunner.h"
 #include "app/OfflineRenderer.h"
 #include "app/SpriteFontMaker.h"
+#include "commands/CommandTable.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
+#include <unistd.h>
 
 using kavelin::CommandLine;
 
 int main(int argc, char** argv) {
-    const CommandLine cl = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    // A reader that goes away (a client, a FIFO, a pipe on standard output) is an error to
+    // handle where it happens, not a reason to end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    CommandLine cl = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     switch (cl.mode) {
     case CommandLine::Mode::Help:
         std::fputs(kavelin::usageText(), stdout);
@@ -19,11 +25,15 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Version:
         std::printf("Kavelin %s\n", KAVELIN_VERSION);
         return 0;
+    case CommandLine::Mode::Commands:
+        std::fputs(kavelin::commandReference().c_str(), stdout);
+        return 0;
     case CommandLine::Mode::Invalid:
-        std::fprintf(stderr, "kavelin: %s\n%s", cl.error.c_str(), kavelin::usageText());
+        std::fprintf(stderr, "kavelin: %s (kavelin --help shows the usage)\n", cl.error.c_str());
         return 2;
     case CommandLine::Mode::Render:
-        return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile}, stdout, stderr);
+        return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile, cl.format}, stdout,
+                                   STDERR_FILENO);
     case CommandLine::Mode::MakeFont:
         return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:
@@ -33,6 +43,7 @@ int main(int argc, char** argv) {
                 return kavelin::runGui(cl, argc, argv);
             std::printf("kavelin: %s; running headless\n", display.reason.c_str());
             std::fflush(stdout);
+            std::erase(cl.outputs, "window");
         }
         return kavelin::runHeadless(cl);
     }

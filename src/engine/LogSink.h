@@ -1,21 +1,33 @@
 #pragma once
 
 #include <cstdarg>
-#include <string_view>
+#include <string>
 
 namespace kavelin {
 
-// Where status and error lines go. `log` formats one line and may be called from any thread.
+// One line for the log. Status and error lines of commands and of the start-up are log lines;
+// the server's, the outputs' and the font system's own texts (which end in a line feed, kept
+// here) are diagnostics. Both kinds reach every place the log is shown; standard output
+// shows diagnostics also when the log itself goes to a window.
+struct LogLine {
+    enum class Kind { Log, Diagnostic };
+    Kind kind = Kind::Log;
+    std::string text;
+};
+
+// Where every subsystem writes its lines. `log` and `diagnostic` format one line and may be
+// called from any thread; they never wait for the line to be written.
 class LogSink {
 public:
     virtual ~LogSink() = default;
 
     void log(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void vlog(const char* format, va_list args);
+    void diagnostic(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-protected:
-    // Receives one whole formatted line, without a line feed.
-    virtual void writeLine(std::string_view line) = 0;
+    virtual void post(LogLine line) = 0;
+
+private:
+    void postFormatted(LogLine::Kind kind, const char* format, va_list args);
 };
 
 } // namespace kavelin

@@ -7,30 +7,25 @@
 
 namespace kavelin {
 
-namespace {
-
-int64_t anchorOffset(int32_t align, int32_t size) {
-    switch (align) {
-    case 1:
-        return size;
-    case 2:
-        return size / 2;
-    default:
-        return 0;
-    }
-}
-
-} // namespace
-
 void Image::release() {
     pixels_.reset();
     width_ = 0;
     height_ = 0;
 }
 
-bool Image::allocate(int32_t width, int32_t height) {
+std::unique_ptr<Image> Image::clone() const {
+    auto copy = std::make_unique<Image>();
+    if (!pixels_)
+        return copy;
+    if (!copy->allocate(width_, height_, Fill::Unset))
+        return nullptr;
+    copyImage(copy->pixels(), 0, 0, width_, pixels(), 0, 0, width_, width_, height_);
+    return copy;
+}
+
+bool Image::allocate(int32_t width, int32_t height, Fill fill) {
     release();
-    PixelArray pixels = allocatePixels(width, height);
+    PixelArray pixels = allocatePixels(width, height, fill);
     if (!pixels)
         return false;
     pixels_ = std::move(pixels);
@@ -51,43 +46,21 @@ PixelColour Image::pixelAt(int32_t x, int32_t y) const {
     return {p[2], p[1], p[0], p[3]};
 }
 
-bool Image::setCursor(int32_t cursorX, int32_t cursorY, int32_t alignX, int32_t alignY,
-                      int32_t growToFit, int32_t drawKind, int32_t drawMode, int32_t drawValue) {
-    setCursorPosition(cursorX, cursorY, alignX, alignY);
-    growToFit_ = static_cast<uint8_t>(growToFit & 0xFF);
-    drawKind_ = drawKind;
-    drawMode_ = drawMode;
-    drawValue_ = drawValue;
-    return true;
-}
-
-bool Image::setCursorPosition(int32_t cursorX, int32_t cursorY, int32_t alignX, int32_t alignY) {
-    cursorX_ = cursorX;
-    cursorY_ = cursorY;
-    alignX_ = alignX;
-    alignY_ = alignY;
-    return true;
-}
-
-Point Image::cursorAnchor() const {
-    return {saturate(cursorX_ + anchorOffset(alignX_, width_)),
-            saturate(cursorY_ + anchorOffset(alignY_, height_))};
-}
-
-bool Image::drawImage(const Image* source, int32_t sx, int32_t sy, int32_t w, int32_t h) {
-    if (source == nullptr || !source->containsRect(sx, sy, w, h))
+bool Image::drawImage(const DrawCursor& cursor, const Image& source, int32_t sx, int32_t sy,
+                      int32_t w, int32_t h) {
+    if (!source.containsRect(sx, sy, w, h))
         return false;
-    if (source == this) {
+    if (&source == this) {
         // Growing would free the array being read and the rows may overlap: draw a copy.
         Image region;
         if (!region.allocate(w, h))
             return false;
         copyImage(region.pixels(), 0, 0, w, pixels(), sx, sy, width_, w, h);
-        return drawImage(&region, 0, 0, w, h);
+        return drawImage(cursor, region, 0, 0, w, h);
     }
-    Point at = cursorAnchor();
+    Point at = cursor.anchor(width_, height_);
     int32_t ex = 0, ey = 0;
-    if (growsToFit()) {
+    if (cursor.growsToFit()) {
         if (!growToInclude(at.x, at.y, w, h, at))
             return false;
     } else {
@@ -100,8 +73,8 @@ bool Image::drawImage(const Image* source, int32_t sx, int32_t sy, int32_t w, in
     }
     if (w <= 0 || h <= 0)
         return true;
-    blitImage(pixels(), at.x, at.y, width_, source->pixels(), sx + ex, sy + ey, source->width_, w,
-              h, drawKind_, drawMode_, drawValue_);
+    blitImage(pixels(), at.x, at.y, width_, source.pixels(), sx + ex, sy + ey, source.width_, w, h,
+              cursor.drawKind, cursor.drawMode, cursor.drawValue);
     return true;
 }
 
@@ -130,19 +103,22 @@ bool Image::growToInclude(int32_t x, int32_t y, int32_t w, int32_t h, Point& pos
     return true;
 }
 
-bool Image::crop(int32_t x, int32_t y, int32_t w, int32_t h) {
+std::unique_ptr<Image> Image::cropped(int32_t x, int32_t y, int32_t w, int32_t h) const {
+    auto kept = std::make_unique<Image>();
     const ClippedRect clip = clipRect(x, y, w, h, width_, height_);
-    if (clip.w <= 0 || clip.h <= 0) {
-        release();
-        return true;
-    }
-    PixelArray kept = allocatePixels(clip.w, clip.h);
+    if (clip.w <= 0 || clip.h <= 0)
+        return kept;
+    if (!kept->allocate(clip.w, clip.h, Fill::Unset))
+        return nullptr;
+    copyImage(kept->pixels(), 0, 0, clip.w, pixels_.get(), clip.x, clip.y, width_, clip.w, clip.h);
+    return kept;
+}
+
+bool Image::crop(int32_t x, int32_t y, int32_t w, int32_t h) {
+    std::unique_ptr<Image> kept = cropped(x, y, w, h);
     if (!kept)
         return false;
-    copyImage(kept.get(), 0, 0, clip.w, pixels_.get(), clip.x, clip.y, width_, clip.w, clip.h);
-    pixels_ = std::move(kept);
-    width_ = clip.w;
-    height_ = clip.h;
+    *this = std::move(*kept);
     return true;
 }
 

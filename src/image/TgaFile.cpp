@@ -169,4 +169,14 @@ bool TgaFile::readPixels24(uint8_t* pixels, int64_t offset, bool bottomUp) {
     return true;
 }
 
+TgaPicture readTgaPicture(const char* path) {
+    TgaFile reader;
+    TgaInfo info;
+    auto image = std::make_unique<Image>();
+    if (!reader.open(path) || !reader.readHeader(info) || !image->allocate(info.width, info.height))
+        return {};
+    const bool complete = reader.readPixels(*image);
+    return {std::move(image), complete};
+}
+
 } // namespace kavelin

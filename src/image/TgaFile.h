@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace kavelin {
 
@@ -57,5 +58,14 @@ private:
     bool headerRead_ = false;
     Header header_;
 };
+
+// What reading a whole TGA file gave: no picture when the file could not be opened, its header
+// read or its picture allocated; a picture that is not complete when the file ended early or
+// its pixels could not be read (it keeps what was read).
+struct TgaPicture {
+    std::unique_ptr<Image> image;
+    bool complete = false;
+};
+TgaPicture readTgaPicture(const char* path);
 
 } // namespace kavelin

@@ -1,7 +1,5 @@
 #include "layers/Layer.h"
 
-#include "image/FrameBuffer.h"
-#include "image/Image.h"
 #include "image/PixelRoutines.h"
 #include "image/SaturatingMath.h"
 
@@ -9,16 +7,23 @@
 
 namespace kavelin {
 
-Layer::Layer() {
-    reset();
+const std::shared_ptr<const Image>& Layer::imageRef() const {
+    static const std::shared_ptr<const Image> none;
+    return current_ < 0 ? none : frames_[size_t(current_)].image;
 }
 
-Layer::~Layer() = default;
+Image* Layer::privatePicture() {
+    if (visible_ || current_ < 0)
+        return nullptr;
+    const std::shared_ptr<const Image>& picture = frames_[size_t(current_)].image;
+    // Made by a command as a mutable Image and only ever shared as const.
+    return picture.use_count() == 1 ? const_cast<Image*>(picture.get()) : nullptr;
+}
 
-void Layer::reset() {
-    for (auto& frame : frames_)
-        frame.reset();
-    image_ = nullptr;
+LayerFrames Layer::reset() {
+    LayerFrames old;
+    old.swap(frames_);
+    current_ = -1;
     visible_ = false;
     blendMode_ = 1;
     opacity_ = 255;
@@ -33,17 +38,51 @@ void Layer::reset() {
     offsetX_ = offsetY_ = 0;
     scrolling_ = false;
     fading_ = false;
+    return old;
+}
+
+LayerFrames Layer::setFrames(std::vector<std::shared_ptr<const Image>> pictures, int32_t counted,
+                             bool showFirst) {
+    LayerFrames old = reset();
+    frames_.reserve(pictures.size());
+    for (auto& picture : pictures)
+        frames_.push_back({std::move(picture), DrawCursor{}});
+    frameCount_ = counted;
+    current_ = showFirst && !frames_.empty() ? 0 : -1;
+    return old;
+}
+
+std::shared_ptr<const Image> Layer::replaceImage(int32_t slot, std::shared_ptr<const Image> image) {
+    if (slot < 0 || size_t(slot) >= frames_.size())
+        return image;
+    frames_[size_t(slot)].image.swap(image);
+    return image;
+}
+
+void Layer::setWindow(int32_t width, int32_t height) {
+    windowWidth_ = width;
+    windowHeight_ = height;
+}
+
+bool Layer::fitWindowToImage() {
+    const Image* picture = image();
+    if (picture == nullptr)
+        return false;
+    setWindow(picture->width(), picture->height());
+    return true;
 }
 
 bool Layer::clearImage() {
-    if (image_ == nullptr)
+    if (current_ < 0)
         return false;
-    image_->allocate(0, 0);
+    auto empty = std::make_shared<Image>();
+    empty->allocate(0, 0);
+    frames_[size_t(current_)].image = std::move(empty);
     return true;
 }
 
 void Layer::update() {
-    if (!visible_ || image_ == nullptr)
+    if (!visible_ || image() == nullptr)
         return;
     sequenceStep();
     scrollerStep();
@@ -52,8 +91,8 @@ void Layer::update() {
 }
 
 void Layer::computeDrawRects() {
-    const int32_t w = image_->width();
-    const int32_t h = image_->height();
+    const int32_t w = image()->width();
+    const int32_t h = image()->height();
     auto place = [&](DrawRect& r, int32_t x, int32_t y) {
         const ClippedRect c = clipRect(x, y, w, h, windowWidth_, windowHeight_);
         r = {c.srcX, c.srcY, c.x, c.y, c.w, c.h};
@@ -85,45 +124,25 @@ void Layer::computeDrawRects() {
 }
 
 bool Layer::isVisible() {
-    if (image_ == nullptr) {
+    if (image() == nullptr) {
         visible_ = false;
         return false;
     }
     return visible_;
 }
 
-void Layer::draw(FrameBuffer* target, int32_t originX, int32_t originY, bool interlaced,
-                 int32_t field) const {
-    if (image_ == nullptr || target == nullptr || (blendMode_ != 0 && blendMode_ != 1))
-        return;
+bool Layer::drawItem(int32_t setX, int32_t setY, DrawItem& item) {
+    if (!isVisible() || (blendMode_ != 0 && blendMode_ != 1))
+        return false;
+    item.image = imageRef();
+    item.rects = rects_;
+    item.rectCount = rectCount_;
+    item.originX = satAdd(posX_, setX);
+    item.originY = satAdd(posY_, setY);
     // Fades may carry an opacity outside 0 to 255; it is drawn clamped.
-    const int32_t opacity = std::clamp(opacity_, 0, 255);
-    const int32_t srcPitch = image_->width() * 4;
-    for (int32_t i = 0; i < rectCount_; ++i) {
-        const DrawRect& r = rects_[static_cast<size_t>(i)];
-        const ClippedRect c = clipRect(satAdd(r.dstX, originX), satAdd(r.dstY, originY), r.width,
-                                       r.height, target->width(), target->height());
-        int32_t ey = c.srcY, dy = c.y, height = c.h;
-        const int32_t ex = c.srcX, dx = c.x, width = c.w;
-        if (interlaced && (dy & 1) != field) {
-            ++dy;
-            ++ey;
-            --height;
-        }
-        if (width <= 0 || height <= 0)
-            continue;
-        const int32_t sx = r.srcX + ex;
-        const int32_t sy = r.srcY + ey;
-        if (blendMode_ == 0) {
-            (interlaced ? copyRectField : copyRect)(target->pixels(), target->pitch(), dx, dy,
-                                                    image_->pixels(), srcPitch, sx, sy, width,
-                                                    height);
-        } else {
-            (interlaced ? blendRectField : blendRect)(target->pixels(), target->pitch(), dx, dy,
-                                                      image_->pixels(), srcPitch, sx, sy, width,
-                                                      height, opacity);
-        }
-    }
+    item.opacity = std::clamp(opacity_, 0, 255);
+    item.copy = blendMode_ == 0;
+    return true;
 }
 
 } // namespace kavelin

@@ -1,61 +1,85 @@
 #pragma once
 
+#include "image/DrawCursor.h"
+#include "image/Image.h"
+#include "layers/DrawItem.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace kavelin {
 
-class FrameBuffer;
-class Image;
-
-// The part of the current image drawn in one frame, relative to the window's top-left corner.
-struct DrawRect {
-    int32_t srcX = 0, srcY = 0;
-    int32_t dstX = 0, dstY = 0;
-    int32_t width = 0, height = 0;
+// One picture of a layer: a still, or one frame of a sequence, with the cursor and settings with
+// which other pictures are drawn into it.
+struct LayerFrame {
+    std::shared_ptr<const Image> image;
+    DrawCursor cursor;
 };
+using LayerFrames = std::vector<LayerFrame>;
 
-// One compositing plane: up to 1000 frame images, one of them shown through a window placed in
-// the picture, with blending, opacity and three animations (sequence, scroller, fade).
+// One compositing plane: up to 1000 pictures, one of them shown through a window placed in the
+// picture, with blending, opacity and three animations (sequence, scroller, fade).
+//
+// A layer is changed by commands and advanced by the frame path, both under the scene's lock.
+// Its pictures are shared and never change once set: commands that change a picture build the
+// new one first and set it in one step. Operations that drop pictures hand them back, so that
+// the caller can let them go after the lock.
 class Layer {
 public:
     static constexpr int32_t kMaxFrames = 1000;
 
-    Layer();
-    virtual ~Layer();
+    explicit Layer(int32_t number) : number_(number) { reset(); }
     Layer(const Layer&) = delete;
     Layer& operator=(const Layer&) = delete;
 
     int32_t number() const { return number_; }
     void setNumber(int32_t number) { number_ = number; }
-    Image* image() const { return image_; }
+    // The picture shown, or none.
+    const Image* image() const {
+        return current_ < 0 ? nullptr : frames_[size_t(current_)].image.get();
+    }
+    const std::shared_ptr<const Image>& imageRef() const;
+    // The cursor of the picture shown; none without a picture.
+    DrawCursor* cursor() { return current_ < 0 ? nullptr : &frames_[size_t(current_)].cursor; }
+    const DrawCursor* cursor() const {
+        return current_ < 0 ? nullptr : &frames_[size_t(current_)].cursor;
+    }
+    // Which of the pictures is shown (-1: none); a picture set with replaceImage goes there.
+    int32_t currentSlot() const { return current_; }
+    // The picture shown, to draw into in place, when nothing but this layer can see it: the
+    // layer is hidden (the frame path leaves it alone until a command shows it) and holds the
+    // only reference. None otherwise: then a command draws into a copy and replaces the picture.
+    Image* privatePicture();
 
     // Back to the empty, hidden state; number, rects, scroller settings and fade progress stay.
-    void reset();
+    LayerFrames reset();
+    // The picture shown becomes 0 x 0; false without a picture.
     bool clearImage();
 
-    // The frame step: animations, then the draw rectangles. Only for visible layers with an image.
+    // The frame step: animations, then the draw rectangles. Only for visible layers with a picture.
     void update();
+    // False (and hidden from now on) without a picture.
     bool isVisible();
-    void draw(FrameBuffer* target, int32_t originX, int32_t originY, bool interlaced,
-              int32_t field) const;
+    // What the frame path draws of this layer at its position plus (setX, setY); false when
+    // the layer draws nothing (hidden, no picture, or a blend mode other than 0 and 1).
+    bool drawItem(int32_t setX, int32_t setY, DrawItem& item);
 
-    // Content
-    bool initSize(int32_t width, int32_t height);
-    bool initTga(const char* fileName);
-    bool beginSequence();
-    Image* addFrame(int32_t width, int32_t height);
+    // Content: the layer is reset and holds these pictures; the first one is shown. Frames
+    // beyond `counted` are held but not played (a sequence whose last picture failed).
+    LayerFrames setFrames(std::vector<std::shared_ptr<const Image>> pictures, int32_t counted,
+                          bool showFirst);
+    // Replaces the picture in one slot, keeping its cursor.
+    std::shared_ptr<const Image> replaceImage(int32_t slot, std::shared_ptr<const Image> image);
+    void setWindow(int32_t width, int32_t height);
     bool fitWindowToImage();
-    bool copyFrom(const Layer& source);
-    bool copyRegionFrom(const Layer& source, int32_t x, int32_t y, int32_t w, int32_t h);
 
     // Geometry and attributes
     bool setPosition(int32_t x, int32_t y);
     bool setSize(int32_t width, int32_t height);
     bool setImageOffset(int32_t x, int32_t y);
-    bool cropToWindow();
-    bool cropImage(int32_t x, int32_t y, int32_t w, int32_t h);
+    void moveImageOffset(int32_t dx, int32_t dy);
     bool setBlending(int32_t mode, int32_t opacity);
     int32_t opacity() const { return opacity_; }
     int32_t blendMode() const { return blendMode_; }
@@ -80,7 +104,8 @@ public:
     // Fade
     bool fadeTo(int32_t target, int32_t steps);
 
-    // Read access for queries and tests.
+    // Read access for commands and tests.
+    bool visibleFlag() const { return visible_; }
     int32_t posX() const { return posX_; }
     int32_t posY() const { return posY_; }
     int32_t windowWidth() const { return windowWidth_; }
@@ -93,7 +118,6 @@ public:
     bool fading() const { return fading_; }
     int32_t rectCount() const { return rectCount_; }
     const DrawRect& rect(int32_t i) const { return rects_[static_cast<size_t>(i)]; }
-    Image* frame(int32_t i) const { return frames_[static_cast<size_t>(i)].get(); }
 
 private:
     void sequenceStep();
@@ -103,20 +127,20 @@ private:
     void fadeStep();
     void computeDrawRects();
 
-    int32_t number_ = 0;
-    Image* image_ = nullptr;
-    std::array<std::unique_ptr<Image>, kMaxFrames> frames_;
-    std::array<DrawRect, 10> rects_{};
+    int32_t number_;
+    LayerFrames frames_;
+    int32_t current_ = -1;
+    std::array<DrawRect, 2> rects_{};
     int32_t rectCount_ = 0;
     bool visible_ = false;
-    int32_t blendMode_ = 0;
-    int32_t opacity_ = 0;
+    int32_t blendMode_ = 1;
+    int32_t opacity_ = 255;
 
     // Sequence
-    int32_t frameCount_ = 0;
+    int32_t frameCount_ = 1;
     int32_t frameIndex_ = 0;
-    int32_t playDirection_ = 0;
-    int32_t endFrame_ = 0;
+    int32_t playDirection_ = 1;
+    int32_t endFrame_ = -1;
     bool rangePlay_ = false;
     bool playing_ = false;
 

@@ -1,21 +1,20 @@
 // The three per-frame animations of a layer: image sequence, scroller and fade.
 #include "layers/Layer.h"
 
-#include "image/Image.h"
 #include "image/SaturatingMath.h"
 
 namespace kavelin {
 
 bool Layer::setFrame(int32_t index) {
-    if (image_ == nullptr || index < 0 || index >= frameCount_)
+    if (image() == nullptr || index < 0 || index >= frameCount_)
         return false;
     frameIndex_ = index;
-    image_ = frames_[static_cast<size_t>(index)].get();
+    current_ = index;
     return true;
 }
 
 bool Layer::playSequence(int32_t direction) {
-    if (image_ == nullptr)
+    if (image() == nullptr)
         return false;
     rangePlay_ = false;
     playDirection_ = direction;
@@ -24,7 +23,7 @@ bool Layer::playSequence(int32_t direction) {
 }
 
 bool Layer::playSequenceRange(int32_t direction, int32_t from, int32_t to) {
-    if (image_ == nullptr || from < 0 || from >= frameCount_ || to < 0 || to >= frameCount_)
+    if (image() == nullptr || from < 0 || from >= frameCount_ || to < 0 || to >= frameCount_)
         return false;
     endFrame_ = to;
     frameIndex_ = from;
@@ -49,14 +48,13 @@ void Layer::sequenceStep() {
         rangePlay_ = false;
         endFrame_ = -1;
     }
-    // A frame whose allocation failed may be missing; the last good image stays then.
-    if (Image* frame = frames_[static_cast<size_t>(frameIndex_)].get())
-        image_ = frame;
+    if (static_cast<size_t>(frameIndex_) < frames_.size())
+        current_ = frameIndex_;
 }
 
 bool Layer::setupScroller(int32_t direction, int32_t startMode, int32_t endMode, int32_t loopMode,
                           int32_t speed) {
-    if (image_ == nullptr || speed < 0)
+    if (image() == nullptr || speed < 0)
         return false;
     direction_ = direction;
     startMode_ = startMode;
@@ -64,7 +62,7 @@ bool Layer::setupScroller(int32_t direction, int32_t startMode, int32_t endMode,
     loopMode_ = loopMode;
     speed_ = speed;
     const int32_t W = windowWidth_, H = windowHeight_;
-    const int32_t w = image_->width(), h = image_->height();
+    const int32_t w = image()->width(), h = image()->height();
     // For each direction: the moving axis gets its start and end, the other axis 0.
     auto axis = [&](int32_t& start, int32_t& end, int32_t& otherStart, int32_t& otherEnd,
                     int32_t inside, int32_t outside, int32_t endInside, int32_t endOutside) {
@@ -110,7 +108,7 @@ void Layer::startScrolling(bool counted, int32_t pixels) {
 }
 
 bool Layer::scrollerPlay() {
-    if (image_ == nullptr)
+    if (image() == nullptr)
         return false;
     offsetX_ = startX_;
     offsetY_ = startY_;
@@ -119,14 +117,14 @@ bool Layer::scrollerPlay() {
 }
 
 bool Layer::scrollerPlayPixels(int32_t pixels) {
-    if (image_ == nullptr)
+    if (image() == nullptr)
         return false;
     startScrolling(true, pixels);
     return true;
 }
 
 bool Layer::scrollerPlayEx(int32_t direction, int32_t speed, int32_t pixels) {
-    if (image_ == nullptr)
+    if (image() == nullptr)
         return false;
     direction_ = direction;
     speed_ = speed;
@@ -152,7 +150,7 @@ void Layer::scrollerStep() {
     if (counted_)
         pixelsMoved_ = satAdd(pixelsMoved_, speed_);
     const int32_t W = windowWidth_, H = windowHeight_;
-    const int32_t w = image_->width(), h = image_->height();
+    const int32_t w = image()->width(), h = image()->height();
     // Moving towards smaller offsets (left, up) or larger ones (right, down) on one axis.
     auto decrease = [&](int32_t& offset, int32_t size, int32_t window, int32_t end) {
         offset = satSub(offset, speed_);
@@ -205,7 +203,7 @@ void Layer::scrollerStep() {
 }
 
 bool Layer::fadeTo(int32_t target, int32_t steps) {
-    if (image_ == nullptr)
+    if (image() == nullptr)
         return false;
     if (steps == 0) {
         opacity_ = target;

@@ -1,8 +1,6 @@
-// Where a layer's window sits, how large it is, where its image sits inside it, how it blends.
+// Where a layer's window sits, how large it is, where its picture sits inside it, how it blends.
 #include "layers/Layer.h"
 
-#include "image/Image.h"
-#include "image/PixelRoutines.h"
 #include "image/SaturatingMath.h"
 
 namespace kavelin {
@@ -16,8 +14,7 @@ bool Layer::setPosition(int32_t x, int32_t y) {
 bool Layer::setSize(int32_t width, int32_t height) {
     if (width < 0 || height < 0)
         return false;
-    windowWidth_ = width;
-    windowHeight_ = height;
+    setWindow(width, height);
     return true;
 }
 
@@ -27,24 +24,9 @@ bool Layer::setImageOffset(int32_t x, int32_t y) {
     return true;
 }
 
-bool Layer::cropToWindow() {
-    if (image_ == nullptr)
-        return false;
-    const ClippedRect c = clipRect(offsetX_, offsetY_, image_->width(), image_->height(),
-                                   windowWidth_, windowHeight_);
-    offsetX_ = c.x;
-    offsetY_ = c.y;
-    image_->crop(c.srcX, c.srcY, c.w, c.h);
-    return true;
-}
-
-bool Layer::cropImage(int32_t x, int32_t y, int32_t w, int32_t h) {
-    if (image_ == nullptr)
-        return false;
-    image_->crop(satSub(x, offsetX_), satSub(y, offsetY_), w, h);
-    offsetX_ = x;
-    offsetY_ = y;
-    return true;
+void Layer::moveImageOffset(int32_t dx, int32_t dy) {
+    offsetX_ = satAdd(offsetX_, dx);
+    offsetY_ = satAdd(offsetY_, dy);
 }
 
 bool Layer::setBlending(int32_t mode, int32_t opacity) {
@@ -56,7 +38,7 @@ bool Layer::setBlending(int32_t mode, int32_t opacity) {
 }
 
 void Layer::show() {
-    if (image_ != nullptr)
+    if (image() != nullptr)
         visible_ = true;
 }
 

@@ -1,40 +1,42 @@
 #include "net/CommandServer.h"
 
-#include "engine/CommandSink.h"
-#include "net/Reply.h"
+#include "engine/LogSink.h"
 
 namespace kavelin {
 
-CommandServer::CommandServer(uint16_t port, std::string listenAddress)
-    : TcpServer(port, std::move(listenAddress)) {}
+CommandServer::CommandServer(LogSink& log, uint16_t port, std::string listenAddress)
+    : TcpServer(port, std::move(listenAddress)), log_(log) {}
 
 CommandServer::~CommandServer() {
-    diagnostic("Server shutting down...\n");
+    log_.diagnostic("Server shutting down...\n");
     stop();
 }
 
 bool CommandServer::start() {
-    diagnostic("Server initializing...\n");
+    log_.diagnostic("Server initializing...\n");
     return TcpServer::start();
 }
 
-void CommandServer::setProcessor(CommandSink* processor) {
-    processor_.store(processor);
+void CommandServer::setExecutor(LineExecutor executor) {
+    executor_.store(std::make_shared<const LineExecutor>(std::move(executor)));
 }
 
 void CommandServer::onConnect(const IpAddress& address) {
-    const TextString text(16, "%d.%d.%d.%d", address.octets[0], address.octets[1],
-                          address.octets[2], address.octets[3]);
-    diagnostic("Connection established to %s\n", text.text());
+    log_.diagnostic("Connection established to %d.%d.%d.%d\n", address.octets[0], address.octets[1],
+                    address.octets[2], address.octets[3]);
 }
 
 void CommandServer::onDisconnect() {
-    diagnostic("- Disconnected!!!\n");
+    log_.diagnostic("- Disconnected!!!\n");
 }
 
-void CommandServer::onLine(const char* line, size_t length, TextString* reply) {
-    if (reply != nullptr)
-        buildReply(processor_.load(), line, length, *reply);
+void CommandServer::onSendError() {
+    log_.diagnostic("Error on send()");
+}
+
+std::string CommandServer::onLine(const char* line, size_t length) {
+    const std::shared_ptr<const LineExecutor> executor = executor_.load();
+    return executor ? (*executor)(line, length) : "ERROR";
 }
 
 } // namespace kavelin

@@ -1,36 +1,43 @@
 #pragma once
 
-#include "engine/CommandSource.h"
 #include "net/TcpServer.h"
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 namespace kavelin {
 
-class CommandSink;
+class LogSink;
 
-// The command port: every line a client sends is executed as a Command by the attached
-// CommandSink and answered "OK" or "ERROR", followed by a space and the result when the
-// command yields one.
-class CommandServer : public TcpServer, public CommandSource {
+// Executes one command line (with a NUL at line[length]) and gives its reply without the line
+// feed.
+using LineExecutor = std::function<std::string(const char* line, size_t length)>;
+
+// The command port: every line a client sends is executed and answered with one reply line.
+// Its diagnostics (start, connections, shutdown) go to the log.
+class CommandServer : public TcpServer {
 public:
     static constexpr uint16_t kDefaultPort = 2031;
 
-    explicit CommandServer(uint16_t port = kDefaultPort, std::string listenAddress = "0.0.0.0");
+    CommandServer(LogSink& log, uint16_t port = kDefaultPort,
+                  std::string listenAddress = "0.0.0.0");
     ~CommandServer() override;
 
-    bool start() override;
+    bool start();
     // May be called while the server already accepts clients; lines that arrive before it
     // are answered "ERROR" without being executed.
-    void setProcessor(CommandSink* processor) override;
+    void setExecutor(LineExecutor executor);
 
 protected:
     void onConnect(const IpAddress& address) override;
     void onDisconnect() override;
-    void onLine(const char* line, size_t length, TextString* reply) override;
+    void onSendError() override;
+    std::string onLine(const char* line, size_t length) override;
 
 private:
-    std::atomic<CommandSink*> processor_{nullptr};
+    LogSink& log_;
+    std::atomic<std::shared_ptr<const LineExecutor>> executor_;
 };
 
 } // namespace kavelin

@@ -1,15 +1,15 @@
 #include "net/TcpServer.h"
 
+#include "engine/ThreadPriority.h"
 #include "net/LineReader.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <cstdarg>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <thread>
+#include <system_error>
 #include <unistd.h>
 
 namespace kavelin {
@@ -39,7 +39,7 @@ TcpServer::~TcpServer() {
 }
 
 bool TcpServer::start() {
-    if (thread_.running())
+    if (thread_.joinable())
         return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -62,7 +62,9 @@ bool TcpServer::start() {
     port_ = ntohs(address.sin_port);
     listenSocket_ = fd;
     stopRequested_ = false;
-    if (!thread_.start()) {
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
         ::close(fd);
         listenSocket_ = -1;
         return false;
@@ -70,7 +72,7 @@ bool TcpServer::start() {
     return true;
 }
 
-bool TcpServer::stop() {
+void TcpServer::stop() {
     stopRequested_ = true;
     {
         // Shut down, not close: the server thread still owns the descriptor and closes it,
@@ -81,22 +83,12 @@ bool TcpServer::stop() {
     }
     if (listenSocket_ >= 0)
         ::shutdown(listenSocket_, SHUT_RDWR); // wakes a blocked accept
-    thread_.wait();
-    // Called from a handler on the server thread, the loop is still running: it ends when the
-    // handler returns and the socket is closed by a later stop or the destructor.
-    if (listenSocket_ >= 0 && !thread_.running()) {
+    if (thread_.joinable())
+        thread_.join();
+    if (listenSocket_ >= 0) {
         ::close(listenSocket_);
         listenSocket_ = -1;
     }
-    return true;
-}
-
-void TcpServer::diagnostic(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(diagnostics_, format, args);
-    va_end(args);
-    std::fflush(diagnostics_);
 }
 
 void TcpServer::configureClient(int client) {
@@ -109,7 +101,7 @@ void TcpServer::configureClient(int client) {
 }
 
 void TcpServer::run() {
-    TextString reply;
+    yieldToFramePath(); // the commands run on this thread
     LineReader reader;
     std::string out;
     out.reserve(kReplyBatch * 2);
@@ -145,7 +137,7 @@ void TcpServer::run() {
 
         reader.clear();
         out.clear();
-        const End end = stopRequested_ ? End::Stopped : serve(client, reader, reply, out);
+        const End end = stopRequested_ ? End::Stopped : serve(client, reader, out);
         {
             std::lock_guard lock(clientMutex_);
             clientSocket_ = -1;
@@ -159,7 +151,7 @@ void TcpServer::run() {
             onReceiveError();
             break;
         case End::SendError:
-            diagnostic("Error on send()");
+            onSendError();
             break;
         case End::Stopped:
             break;
@@ -167,8 +159,7 @@ void TcpServer::run() {
     }
 }
 
-TcpServer::End TcpServer::serve(int client, LineReader& reader, TextString& reply,
-                                std::string& out) {
+TcpServer::End TcpServer::serve(int client, LineReader& reader, std::string& out) {
     for (;;) {
         if (stopRequested_)
             return End::Stopped;
@@ -178,8 +169,7 @@ TcpServer::End TcpServer::serve(int client, LineReader& reader, TextString& repl
         if (cut == LineReader::Cut::Line) {
             // Each reply is complete before the next line is executed; replies of lines that
             // are already buffered go out together.
-            onLine(line, length, &reply);
-            out.append(reply.text(), static_cast<size_t>(reply.length()));
+            out += onLine(line, length);
             out.push_back('\n');
             if (out.size() >= kReplyBatch && !sendAll(client, out))
                 return stopRequested_ ? End::Stopped : End::SendError;

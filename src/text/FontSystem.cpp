@@ -1,13 +1,14 @@
 #include "text/FontSystem.h"
 
-#include <cstdio>
+#include <mutex>
 
 namespace kavelin {
 
 namespace {
 
-int users = 0; // initFontSystem calls not yet matched by a shutdown
-int faces = 0; // open faces that still need FreeType
+std::mutex systemMutex; // guards the four values below
+int users = 0;          // initFontSystem calls not yet matched by a shutdown
+int faces = 0;          // open faces that still need FreeType
 FT_Library library = nullptr;
 FcConfig* config = nullptr;
 
@@ -21,29 +22,27 @@ void releaseIfUnused() {
 
 } // namespace
 
-bool initFontSystem() {
+Status initFontSystem() {
+    std::lock_guard lock(systemMutex);
     if (users > 0) {
         ++users;
-        return true;
+        return done();
     }
     if (library == nullptr && FT_Init_FreeType(&library) != 0) {
         library = nullptr;
-        std::printf("ERROR1!\n");
-        std::fflush(stdout);
-        return false;
+        return failure("ERROR1!");
     }
     config = FcInitLoadConfigAndFonts();
     if (config == nullptr) {
-        std::printf("ERROR2!\n");
-        std::fflush(stdout);
         releaseIfUnused();
-        return false;
+        return failure("ERROR2!");
     }
     users = 1;
-    return true;
+    return done();
 }
 
 void shutdownFontSystem() {
+    std::lock_guard lock(systemMutex);
     if (users == 0 || --users > 0)
         return;
     FcConfigDestroy(config);
@@ -52,14 +51,17 @@ void shutdownFontSystem() {
 }
 
 FT_Library fontLibrary() {
+    std::lock_guard lock(systemMutex);
     return users > 0 ? library : nullptr;
 }
 
 FcConfig* fontConfig() {
+    std::lock_guard lock(systemMutex);
     return config;
 }
 
 FT_Library retainFontLibrary() {
+    std::lock_guard lock(systemMutex);
     if (users == 0 || library == nullptr)
         return nullptr;
     ++faces;
@@ -67,6 +69,7 @@ FT_Library retainFontLibrary() {
 }
 
 void releaseFontLibrary() {
+    std::lock_guard lock(systemMutex);
     if (faces > 0)
         --faces;
     releaseIfUnused();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -9,8 +11,9 @@ namespace kavelin {
 // The process-wide font services every TrueTypeFont uses: FreeType for outlines and coverage,
 // fontconfig for choosing a face by name. Calls nest: the services live from the first
 // initFontSystem to the matching last shutdownFontSystem, so several renderers (tests, the
-// offline renderer) can share them. Used only under the render lock.
-bool initFontSystem();
+// offline renderer) can share them. The failure reasons are the system's diagnostics. Fonts are
+// used by one command at a time; these calls themselves may come from any thread.
+Status initFontSystem();
 // Call only after every font made while the system was up has been destroyed.
 void shutdownFontSystem();
 

@@ -15,14 +15,8 @@ int32_t clampOpacity(int32_t opacity) {
 
 // The whole picture of a TGA file, or none.
 std::unique_ptr<Image> readSheet(const char* name) {
-    TgaFile reader;
-    TgaInfo info;
-    if (!reader.open(name) || !reader.readHeader(info))
-        return nullptr;
-    auto sheet = std::make_unique<Image>();
-    if (!sheet->allocate(info.width, info.height) || !reader.readPixels(*sheet))
-        return nullptr;
-    return sheet;
+    TgaPicture sheet = readTgaPicture(name);
+    return sheet.complete ? std::move(sheet.image) : nullptr;
 }
 
 void colorize(Image& image, int32_t red, int32_t green, int32_t blue) {

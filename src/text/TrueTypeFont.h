@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Result.h"
 #include "text/FontEffect.h"
 
 #include <array>
@@ -53,12 +54,12 @@ public:
     // Lays the text out (on one line or wrapped to the width right of x), runs the effects on
     // each line and blends it into the destination with the colour's opacity byte (colour:
     // red bits 0-7, green 8-15, blue 16-23, opacity 24-31).
-    bool renderText(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
-                    int32_t x, int32_t y, std::u16string_view text, uint32_t colour, bool wrap,
-                    int32_t lineSpacing);
-    // False (with a diagnostic on standard output) when the line cannot be made. Reuses the
+    Status renderText(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                      int32_t x, int32_t y, std::u16string_view text, uint32_t colour, bool wrap,
+                      int32_t lineSpacing);
+    // Fails (the reason is the system's diagnostic) when the line cannot be made. Reuses the
     // memory `out` already has when it is large enough.
-    bool renderLine(std::u16string_view text, uint32_t colour, LineBitmap& out);
+    Status renderLine(std::u16string_view text, uint32_t colour, LineBitmap& out);
 
     bool loaded() const { return loaded_; }
     const std::string& faceName() const { return faceName_; }
@@ -74,15 +75,15 @@ public:
 private:
     // renderLine that fills only the columns [from, to) of the line (the rest is left
     // undefined); the size is that of the whole line.
-    bool renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out, int64_t from,
-                       int64_t to);
+    Status renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out, int64_t from,
+                         int64_t to);
     // The columns of a line placed at x that can be seen or read.
     void neededColumns(int32_t destinationWidth, int32_t x, int64_t& from, int64_t& to) const;
-    bool renderSingle(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
-                      int32_t x, int32_t y, std::u16string_view text, uint32_t colour);
-    bool renderWrapped(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
-                       int32_t x, int32_t y, std::u16string_view text, uint32_t colour,
-                       int32_t lineSpacing);
+    Status renderSingle(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                        int32_t x, int32_t y, std::u16string_view text, uint32_t colour);
+    Status renderWrapped(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
+                         int32_t x, int32_t y, std::u16string_view text, uint32_t colour,
+                         int32_t lineSpacing);
     // Blends one line at (x, y) after running the effects; returns the clipped size.
     void placeLine(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
                    int32_t x, int32_t y, LineBitmap& line, uint32_t colour, int32_t& clippedWidth,

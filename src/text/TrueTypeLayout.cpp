@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -25,32 +24,39 @@ inline uint8_t over(uint8_t below, uint8_t above) {
 
 } // namespace
 
-bool TrueTypeFont::renderLine(std::u16string_view text, uint32_t colour, LineBitmap& out) {
+namespace {
+
+// What the system says when a line cannot be measured or its memory cannot be had.
+Error shapingFailed() {
+    return failure("ERROR: GetTextExtentPoint32W failed.");
+}
+Error lineMemoryFailed() {
+    return failure("ERROR: CreateSurface failed.");
+}
+
+} // namespace
+
+Status TrueTypeFont::renderLine(std::u16string_view text, uint32_t colour, LineBitmap& out) {
     return renderColumns(text, colour, out, 0, INT64_MAX);
 }
 
-bool TrueTypeFont::renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out,
-                                 int64_t from, int64_t to) {
+Status TrueTypeFont::renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out,
+                                   int64_t from, int64_t to) {
     out.width = out.height = 0;
+    // Nothing to add to the caller's own error line in these two cases.
     if (!loaded_ || text.empty())
-        return false;
+        return failure("");
     ShapedText shaped;
-    if (!face_->shape(text, direction_, shaped)) {
-        std::printf("ERROR: GetTextExtentPoint32W failed.\n");
-        std::fflush(stdout);
-        return false;
-    }
+    if (!face_->shape(text, direction_, shaped))
+        return shapingFailed();
     const int32_t width = static_cast<int32_t>(std::min<int64_t>(shaped.width, kMaxLineWidth));
     const int32_t height = face_->cellHeight();
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
     if (!out.pixels || out.capacity < bytes) {
         out.pixels.reset(new (std::nothrow) uint8_t[std::max<size_t>(bytes, 4)]);
         out.capacity = out.pixels ? std::max<size_t>(bytes, 4) : 0;
-        if (!out.pixels) {
-            std::printf("ERROR: CreateSurface failed.\n");
-            std::fflush(stdout);
-            return false;
-        }
+        if (!out.pixels)
+            return lineMemoryFailed();
     }
     out.width = width;
     out.height = height;
@@ -60,11 +66,8 @@ bool TrueTypeFont::renderColumns(std::u16string_view text, uint32_t colour, Line
     if (!coverage_ || coverageCapacity_ < pixels) {
         coverage_.reset(new (std::nothrow) uint8_t[std::max<size_t>(pixels, 1)]);
         coverageCapacity_ = coverage_ ? std::max<size_t>(pixels, 1) : 0;
-        if (!coverage_) {
-            std::printf("ERROR: CreateSurface failed.\n");
-            std::fflush(stdout);
-            return false;
-        }
+        if (!coverage_)
+            return lineMemoryFailed();
     }
     // Columns outside [from, to) are left as they are: nobody reads them.
     from = std::clamp<int64_t>(from, 0, width);
@@ -103,7 +106,7 @@ bool TrueTypeFont::renderColumns(std::u16string_view text, uint32_t colour, Line
             std::memcpy(p + i * 4, &v, 4);
         }
     }
-    return true;
+    return done();
 }
 
 void TrueTypeFont::neededColumns(int32_t destinationWidth, int32_t x, int64_t& from,
@@ -134,21 +137,21 @@ void TrueTypeFont::placeLine(uint8_t* destination, int32_t destinationWidth,
     clippedHeight = clip.h;
 }
 
-bool TrueTypeFont::renderText(uint8_t* destination, int32_t destinationWidth,
-                              int32_t destinationHeight, int32_t x, int32_t y,
-                              std::u16string_view text, uint32_t colour, bool wrap,
-                              int32_t lineSpacing) {
+Status TrueTypeFont::renderText(uint8_t* destination, int32_t destinationWidth,
+                                int32_t destinationHeight, int32_t x, int32_t y,
+                                std::u16string_view text, uint32_t colour, bool wrap,
+                                int32_t lineSpacing) {
     if (!loaded_ || destination == nullptr)
-        return false;
+        return failure("");
     if (text.empty()) {
         lastWidth_ = 0;
         lastHeight_ = 0;
         lastLines_ = 1;
-        return true;
+        return done();
     }
 
     LineBitmap& line = spare_;
-    const bool drawn =
+    Status drawn =
         wrap ? renderWrapped(destination, destinationWidth, destinationHeight, x, y, text, colour,
                              lineSpacing)
              : renderSingle(destination, destinationWidth, destinationHeight, x, y, text, colour);
@@ -161,25 +164,25 @@ bool TrueTypeFont::renderText(uint8_t* destination, int32_t destinationWidth,
     return drawn;
 }
 
-bool TrueTypeFont::renderSingle(uint8_t* destination, int32_t destinationWidth,
-                                int32_t destinationHeight, int32_t x, int32_t y,
-                                std::u16string_view text, uint32_t colour) {
+Status TrueTypeFont::renderSingle(uint8_t* destination, int32_t destinationWidth,
+                                  int32_t destinationHeight, int32_t x, int32_t y,
+                                  std::u16string_view text, uint32_t colour) {
     LineBitmap& line = spare_;
     int64_t from = 0, to = 0;
     neededColumns(destinationWidth, x, from, to);
-    if (!renderColumns(text, colour, line, from, to))
-        return false;
+    if (Status rendered = renderColumns(text, colour, line, from, to); !rendered)
+        return rendered;
     int32_t w = 0, h = 0;
     placeLine(destination, destinationWidth, destinationHeight, x, y, line, colour, w, h);
     lastWidth_ = w;
     lastHeight_ = h;
     lastLines_ = 1;
-    return true;
+    return done();
 }
 
-bool TrueTypeFont::renderWrapped(uint8_t* destination, int32_t destinationWidth,
-                                 int32_t destinationHeight, int32_t x, int32_t y,
-                                 std::u16string_view text, uint32_t colour, int32_t lineSpacing) {
+Status TrueTypeFont::renderWrapped(uint8_t* destination, int32_t destinationWidth,
+                                   int32_t destinationHeight, int32_t x, int32_t y,
+                                   std::u16string_view text, uint32_t colour, int32_t lineSpacing) {
     LineBitmap& line = spare_;
     int64_t from = 0, to = 0;
     neededColumns(destinationWidth, x, from, to);
@@ -203,8 +206,10 @@ bool TrueTypeFont::renderWrapped(uint8_t* destination, int32_t destinationWidth,
 
         const LineBreak lineBreak = breakLine(rest, fitUnits);
 
-        if (!renderColumns(rest.substr(0, lineBreak.length), colour, line, from, to))
-            return false;
+        if (Status rendered =
+                renderColumns(rest.substr(0, lineBreak.length), colour, line, from, to);
+            !rendered)
+            return rendered;
         int32_t w = 0, h = 0;
         placeLine(destination, destinationWidth, destinationHeight, x, saturate(penY), line, colour,
                   w, h);
@@ -217,7 +222,7 @@ bool TrueTypeFont::renderWrapped(uint8_t* destination, int32_t destinationWidth,
     lastWidth_ = widest;
     lastHeight_ = saturate((lines - 1) * lineSpacing + lastLineHeight);
     lastLines_ = saturate(lines);
-    return true;
+    return done();
 }
 
 } // namespace kavelin

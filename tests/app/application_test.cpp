@@ -1,112 +1,119 @@
+// The application's worker without windows: start-up, serving, shutdown and the ways the
+// start-up fails, with outputs made by the test.
 #include "app/Application.h"
-#include "net/ServerTestSupport.h"
-#include "output/HeadlessOutput.h"
+#include "engine/OutputSink.h"
+#include "net/CommandServer.h"
+#include "support/ChildProcess.h"
+#include "support/RecordingLog.h"
+#include "support/ServerTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <mutex>
-#include <string>
+#include <atomic>
 #include <thread>
-#include <vector>
 
 using namespace kavelin;
+using test::RecordingLog;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-class CollectedLog {
-public:
-    void add(std::string_view line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.emplace_back(line);
-    }
-    std::vector<std::string> lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-    bool waitFor(const std::string& line) {
-        for (int i = 0; i < 500; ++i) {
-            for (const auto& l : lines())
-                if (l == line)
-                    return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
+struct Counts {
+    std::atomic<int> frames{0}, finished{0}, destroyed{0};
 };
 
-Application::Settings settingsOn(uint16_t port) {
+// Counts what it is given; with a refusal it does not open.
+class TestOutput : public FrameConsumer {
+public:
+    TestOutput(Counts& counts, std::string refusal) : counts(counts), refusal(refusal) {}
+    ~TestOutput() override { ++counts.destroyed; }
+    Status open() override { return refusal.empty() ? done() : failure(refusal); }
+    bool consume(const Frame&, const std::atomic<bool>&) override { return ++counts.frames > 0; }
+    void finish() override { ++counts.finished; }
+    Counts& counts;
+    const std::string refusal;
+};
+
+// Output "test" starts, "closed" does not open, anything else is unknown.
+Application makeApp(uint16_t port, Lines outputs, RecordingLog& log, Counts& counts) {
     Application::Settings settings;
     settings.port = port;
     settings.listenAddress = "127.0.0.1";
-    return settings;
-}
-
-std::unique_ptr<Output> fastOutput(const Application::Settings&) {
-    return std::make_unique<HeadlessOutput>(720, 576, 250);
+    settings.outputs = std::move(outputs);
+    return Application(settings, log, [&counts](const std::string& spec) {
+        using Made = Result<std::unique_ptr<FrameConsumer>>;
+        if (spec == "test" || spec == "closed")
+            return Made(std::make_unique<TestOutput>(counts, spec == "closed" ? "no screen" : ""));
+        return Made(failure("unknown output '" + spec + "'"));
+    });
 }
 
 } // namespace
 
-// Worker, server and frame clock together: commands while frames are composed, then shutdown.
-TEST(ApplicationTest, StartsServesAndShutsDownInOrder) {
+// Worker, server, engine and outputs together: commands while frames go out, then shutdown.
+TEST(ApplicationTest, ServesWhileFramesGoOutAndShutsDownInOrder) {
     const uint16_t port = test::freePort();
-    CollectedLog log;
+    RecordingLog log;
+    Counts counts;
     {
-        Application app(settingsOn(port), fastOutput);
-        app.setLogView([&](std::string_view line) { log.add(line); });
+        Application app = makeApp(port, {"test", "test"}, log, counts);
         ASSERT_TRUE(app.start());
-        ASSERT_TRUE(log.waitFor("Ready."));
+        ASSERT_TRUE(test::waitUntil([&] { return log.lines().size() == 2; }));
         test::Client client(port);
-        ASSERT_TRUE(client.connected());
-        for (int i = 0; i < 20; ++i) {
-            ASSERT_TRUE(client.send("116\n121 " + std::to_string(i) + "\n62 " + std::to_string(i) +
-                                    " 32 32\n75 " + std::to_string(i) + "\n88 " +
-                                    std::to_string(i) + " 0 3\n"));
-            EXPECT_EQ(client.readLine(), "OK " + std::to_string(i) + "\n");
-            EXPECT_EQ(client.readLine(), "OK " + std::to_string(i) + "\n");
-            for (int k = 0; k < 3; ++k)
-                EXPECT_EQ(client.readLine(), "OK\n");
-        }
-        app.stop();
+        ASSERT_TRUE(client.send("116\n121 0\n62 0 32 32\n75 0\n1000\n"));
+        for (const char* reply : {"OK 0\n", "OK 0\n", "OK\n", "OK\n", "ERROR\n"})
+            EXPECT_EQ(client.readLine(), reply);
+        EXPECT_TRUE(test::waitUntil([&] { return counts.frames >= 4; })); // two outputs, two frames
+        app.stop(); // the client is still connected: it is cut off without a line
         app.wait();
-        EXPECT_TRUE(app.workerEnded());
         EXPECT_EQ(app.failure(), Application::Failure::None);
+        EXPECT_TRUE(counts.finished == 2 && counts.destroyed == 2);
     }
-    const auto lines = log.lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "Kavelin 4.0 initializing...");
-    EXPECT_EQ(lines[1], "Ready.");
+    EXPECT_EQ(log.lines(), (Lines{"Kavelin 4.0 initializing...", "Ready.",
+                                  "Layer 0 initialized to 32 x 32", "Layer 0 set visible."}));
+    EXPECT_EQ(
+        log.diagnostics(),
+        (Lines{"Server initializing...\n", "Connection established to 127.0.0.1\n",
+               "(HeadlessOutput) Unsupported command (1000)\n", "Server shutting down...\n"}));
 }
 
-TEST(ApplicationTest, ATakenPortFailsTheStartUp) {
-    const uint16_t port = test::freePort();
-    CollectedLog firstLog, secondLog;
-    Application first(settingsOn(port), fastOutput);
-    first.setLogView([&](std::string_view line) { firstLog.add(line); });
-    ASSERT_TRUE(first.start());
-    ASSERT_TRUE(firstLog.waitFor("Ready."));
-
-    Application second(settingsOn(port), fastOutput);
-    second.setLogView([&](std::string_view line) { secondLog.add(line); });
-    ASSERT_TRUE(second.start());
-    second.wait();
-    EXPECT_EQ(second.failure(), Application::Failure::CommandSource);
-    EXPECT_EQ(secondLog.lines(), (std::vector<std::string>{"Kavelin 4.0 initializing...",
-                                                           "Unable to initialize command source!",
-                                                           "Error occured.\n"}));
-    first.stop();
-}
-
-TEST(ApplicationTest, StopBeforeReadyStillShutsDown) {
-    const uint16_t port = test::freePort();
-    Application app(settingsOn(port), fastOutput);
-    ASSERT_TRUE(app.start());
-    app.stop(); // the worker finds the event set after "Ready." and shuts down at once
-    app.wait();
-    EXPECT_TRUE(app.workerEnded());
+TEST(ApplicationTest, FailedStartUpsSayWhyAndReleaseTheOutputs) {
+    RecordingLog takerLog;
+    CommandServer taker(takerLog, 0, "127.0.0.1"); // holds a port
+    ASSERT_TRUE(taker.start());
+    const std::string init = "Kavelin 4.0 initializing...", error = "Error occured.\n";
+    const std::string noOutput = "Unable to initialize output!";
+    using Failure = Application::Failure;
+    struct Case {
+        Lines outputs;
+        bool takenPort;
+        Failure failure;
+        Lines lines;
+        int made; // outputs made, all of which must be gone after the failure
+    } cases[] = {
+        {{"test"}, true, Failure::CommandSource, {init, "Unable to initialize command source!"}, 1},
+        {{"test", "raw:"},
+         false,
+         Failure::Output,
+         {init, "ERROR (raw:) : unknown output 'raw:'"},
+         1},
+        {{"test", "closed"}, false, Failure::Output, {init, "ERROR (closed) : no screen"}, 2},
+    };
+    for (const Case& c : cases) {
+        RecordingLog log;
+        Counts counts;
+        {
+            Application app =
+                makeApp(c.takenPort ? taker.port() : test::freePort(), c.outputs, log, counts);
+            ASSERT_TRUE(app.start());
+            app.wait();
+            EXPECT_EQ(app.failure(), c.failure);
+            Lines lines = c.lines;
+            if (c.failure == Failure::Output)
+                lines.push_back(noOutput);
+            lines.push_back(error);
+            EXPECT_EQ(log.lines(), lines);
+        }
+        EXPECT_EQ(counts.destroyed, c.made);
+    }
 }

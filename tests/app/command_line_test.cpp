@@ -4,38 +4,56 @@
 
 using kavelin::CommandLine;
 using Mode = CommandLine::Mode;
+using Args = std::vector<std::string>;
 
-TEST(CommandLineTest, DefaultsAndServerOptions) {
-    CommandLine c = CommandLine::parse({});
+namespace {
+
+// The arguments of a command line written out with spaces; "_" stands for an empty one.
+CommandLine parse(const std::string& line) {
+    Args args;
+    std::istringstream in(line);
+    for (std::string arg; in >> arg;)
+        args.push_back(arg == "_" ? "" : arg);
+    return CommandLine::parse(args);
+}
+
+} // namespace
+
+TEST(CommandLineTest, DefaultsAndOptions) {
+    CommandLine c = parse("");
     EXPECT_EQ(c.mode, Mode::Run);
     EXPECT_FALSE(c.headless);
     EXPECT_EQ(c.port, 2031);
     EXPECT_EQ(c.listenAddress, "0.0.0.0");
+    EXPECT_EQ(c.format.name, "pal");
+    EXPECT_TRUE(c.outputs.empty());
 
-    c = CommandLine::parse({"--headless", "--port", "4000", "--listen", "127.0.0.1"});
+    c = parse("--headless --port 4000 --listen 127.0.0.1 --format 1080i50 --output raw:/tmp/a "
+              "--output raw:b");
     EXPECT_EQ(c.mode, Mode::Run);
     EXPECT_TRUE(c.headless);
     EXPECT_EQ(c.port, 4000);
     EXPECT_EQ(c.listenAddress, "127.0.0.1");
-}
+    EXPECT_TRUE(c.format.width == 1920 && c.format.interlaced);
+    EXPECT_EQ(c.outputs, (Args{"raw:/tmp/a", "raw:b"}));
+    EXPECT_EQ(parse("--output window --output raw:x").outputs, (Args{"window", "raw:x"}));
 
-TEST(CommandLineTest, BadPortsAndUnknownArgumentsAreRefused) {
-    for (const char* port : {"0", "65536", "-1", "12x", ""})
-        EXPECT_EQ(CommandLine::parse({"--port", port}).mode, Mode::Invalid) << port;
-    EXPECT_EQ(CommandLine::parse({"--port"}).mode, Mode::Invalid);
-    EXPECT_EQ(CommandLine::parse({"--bogus"}).mode, Mode::Invalid);
-    EXPECT_EQ(CommandLine::parse({"--help"}).mode, Mode::Help);
-    EXPECT_EQ(CommandLine::parse({"--headless", "--version"}).mode, Mode::Version);
-}
-
-TEST(CommandLineTest, RenderTakesOneScriptAndOptionalOutputs) {
-    CommandLine c = CommandLine::parse({"render", "--png", "out", "--raw", "f.raw", "s.txt"});
+    c = parse("render --png out --raw f.raw --format 720p50 -");
     EXPECT_EQ(c.mode, Mode::Render);
-    EXPECT_EQ(c.pngDir, "out");
-    EXPECT_EQ(c.rawFile, "f.raw");
-    EXPECT_EQ(c.script, "s.txt");
-    EXPECT_EQ(CommandLine::parse({"render", "-"}).script, "-");
-    EXPECT_EQ(CommandLine::parse({"render"}).mode, Mode::Invalid);
-    EXPECT_EQ(CommandLine::parse({"render", "a", "b"}).mode, Mode::Invalid);
-    EXPECT_EQ(CommandLine::parse({"render", "--png"}).mode, Mode::Invalid);
+    EXPECT_EQ((Args{c.pngDir, c.rawFile, c.script}), (Args{"out", "f.raw", "-"}));
+    EXPECT_EQ(c.format.height, 720);
+}
+
+TEST(CommandLineTest, ModesAndRefusals) {
+    EXPECT_EQ(parse("--help").mode, Mode::Help);
+    EXPECT_EQ(parse("--headless --version").mode, Mode::Version);
+    EXPECT_EQ(parse("--port 99 --commands").mode, Mode::Commands);
+    for (const char* line : {"--port 0", "--port 65536", "--port 12x", "--port _", "--port",
+                             "--bogus", "--listen", "--format", "--format ntsc9", "--output",
+                             "--output raw:", "--output tv", "--headless --output window", "render",
+                             "render a b", "render --png", "render --output window s"}) {
+        const CommandLine c = parse(line);
+        EXPECT_EQ(c.mode, Mode::Invalid) << line;
+        EXPECT_FALSE(c.error.empty()) << line;
+    }
 }

@@ -1,266 +1,162 @@
-// Runs `kavelin render` on scripts and checks replies, log lines and frames byte for byte
-// against pictures computed here from the blending rules themselves.
-#include "support/RunProgram.h"
+// Runs `kavelin render` on scripts: the golden scene, whose frames, replies and log were captured
+// before the engine's rework, the larger formats byte for byte, and what a script line does.
+#include "support/ChildProcess.h"
+#include "support/FifoReader.h"
 #include "support/TempDir.h"
 #include "support/TgaWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
-namespace fs = std::filesystem;
-using kavelin::test::runProgram;
-using kavelin::test::writeTga;
+using namespace kavelin::test;
 
 namespace {
 
-constexpr int W = 720;
-constexpr int H = 576;
+struct RenderRun {
+    int exitCode = -1;
+    std::string replies, log, raw;
 
-using Frame = std::vector<uint32_t>;
-
-// The single-pixel opacity blend.
-uint32_t blendOne(uint32_t d, uint32_t s, uint32_t opacity) {
-    const uint32_t sa = s >> 24, da = d >> 24;
-    if (sa == 0)
-        return d;
-    const uint32_t a = ((opacity & 0xFF) * sa) >> 8;
-    if (a == 0)
-        return d;
-    const uint32_t dd = ((255 - a) * da) >> 8;
-    if (dd == 0)
-        return (s & 0xFFFFFF) | a << 24;
-    uint32_t out = (a + dd) << 24;
-    for (int shift = 0; shift < 24; shift += 8)
-        out |= ((((s >> shift) & 0xFF) * a + ((d >> shift) & 0xFF) * dd) / (a + dd)) << shift;
-    return out;
-}
-
-// The four-pixel form, with the transparent-destination rule of frame composition.
-void blendFour(uint32_t* d, const uint32_t* s, uint32_t opacity) {
-    uint32_t a[4];
-    bool anyA = false, anyDa = false;
-    for (int i = 0; i < 4; ++i) {
-        a[i] = ((s[i] >> 24) * opacity) >> 8;
-        anyA |= a[i] != 0;
-        anyDa |= (d[i] >> 24) != 0;
+    // Frame `index` of a width x height format, as 0xAARRGGBB values, top row first.
+    std::vector<uint32_t> frame(size_t index, int width, int height) const {
+        std::vector<uint32_t> out(size_t(width) * size_t(height));
+        if (raw.size() >= (index + 1) * out.size() * 4)
+            std::memcpy(out.data(), raw.data() + index * out.size() * 4, out.size() * 4);
+        return out;
     }
-    if (!anyA)
-        return;
-    if (!anyDa) {
-        for (int i = 0; i < 4; ++i)
-            d[i] = (s[i] & 0xFFFFFF) | a[i] << 24;
-        return;
-    }
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t dd = ((d[i] >> 24) * (255 - a[i])) >> 8;
-        const uint32_t q = (a[i] + dd) == 0 ? 65535 : 65535 / (a[i] + dd);
-        uint32_t out = (a[i] + dd) << 24;
-        for (int shift = 0; shift < 24; shift += 8) {
-            const uint32_t c = ((s[i] >> shift) & 0xFF) * a[i] + ((d[i] >> shift) & 0xFF) * dd;
-            out |= ((c * q) >> 16) << shift;
-        }
-        d[i] = out;
-    }
-}
-
-// Blends an opaque-or-not w x h picture at (x, y), clipped to the frame, row by row as the
-// compositor does: groups of four from the first visible pixel, the rest one by one.
-void blendPicture(Frame& frame, int x, int y, int w, int h, const std::vector<uint32_t>& pic,
-                  uint32_t opacity) {
-    const int x0 = std::max(x, 0), x1 = std::min(x + w, W);
-    const int y0 = std::max(y, 0), y1 = std::min(y + h, H);
-    if (x0 >= x1 || y0 >= y1)
-        return;
-    for (int row = y0; row < y1; ++row) {
-        uint32_t* d = &frame[static_cast<size_t>(row * W + x0)];
-        const uint32_t* s = &pic[static_cast<size_t>((row - y) * w + (x0 - x))];
-        const int n = x1 - x0;
-        int i = 0;
-        for (; i + 4 <= n; i += 4)
-            blendFour(d + i, s + i, opacity);
-        for (; i < n; ++i)
-            d[i] = blendOne(d[i], s[i], opacity);
-    }
-}
-
-void copyPicture(Frame& frame, int x, int y, int w, int h, const std::vector<uint32_t>& pic) {
-    for (int row = std::max(y, 0); row < std::min(y + h, H); ++row)
-        for (int col = std::max(x, 0); col < std::min(x + w, W); ++col)
-            frame[static_cast<size_t>(row * W + col)] =
-                pic[static_cast<size_t>((row - y) * w + (col - x))];
-}
-
-Frame black() {
-    return Frame(W * H, 0xFF000000u);
-}
-
-class RenderTest : public ::testing::Test {
-protected:
-    std::string path(const std::string& name) const { return temp.file(name); }
-
-    // Runs the script; returns the replies and fills `frames` from the raw output.
-    std::string render(const std::string& script, int& exitCode, std::vector<Frame>& frames,
-                       const std::string& extra = "") {
-        {
-            std::ofstream out(path("script.txt"), std::ios::binary);
-            out << script;
-        }
-        const auto result =
-            runProgram(std::string(KAVELIN_BINARY) + " render --raw " + path("frames.raw") + " " +
-                       extra + " " + path("script.txt") + " 2>" + path("log.txt"));
-        exitCode = result.exitCode;
-        std::ifstream raw(path("frames.raw"), std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(raw)), {});
-        const size_t frameBytes = static_cast<size_t>(W) * H * 4;
-        frames.clear();
-        for (size_t off = 0; off + frameBytes <= bytes.size(); off += frameBytes) {
-            Frame f(W * H);
-            std::memcpy(f.data(), bytes.data() + off, frameBytes);
-            frames.push_back(std::move(f));
-        }
-        return result.out;
-    }
-    std::string logText() const {
-        std::ifstream in(path("log.txt"));
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    }
-
-    kavelin::test::TempDir temp{"kavelin-render"};
 };
 
-// First differing pixel, for readable failures.
-std::string firstDifference(const Frame& got, const Frame& want) {
-    for (size_t i = 0; i < want.size(); ++i)
-        if (got[i] != want[i]) {
-            char text[96];
-            std::snprintf(text, sizeof text, "pixel (%zu, %zu): got %08X, want %08X", i % W, i / W,
-                          got[i], want[i]);
-            return text;
-        }
-    return "";
+// `script` is a file name, or the text of a script when `isText` (written to the temp folder,
+// with "$T/" standing for that folder).
+RenderRun renderScript(const TempDir& temp, const std::string& script,
+                       const std::string& options = "", bool isText = true) {
+    std::string scriptFile = script;
+    if (isText) {
+        std::string text = script;
+        for (size_t at; (at = text.find("$T/")) != std::string::npos;)
+            text.replace(at, 3, temp.file(""));
+        scriptFile = temp.file("script.txt");
+        std::ofstream(scriptFile, std::ios::binary) << text;
+    }
+    const std::string raw = temp.file("frames.raw"), log = temp.file("log.txt");
+    std::filesystem::remove(raw);
+    const ProgramResult result = runProgram(std::string("cd '") + KAVELIN_SOURCE_DIR + "' && '" +
+                                            KAVELIN_BINARY + "' render --raw '" + raw + "' " +
+                                            options + " '" + scriptFile + "' 2>'" + log + "'");
+    return {result.exitCode, result.out, readFile(log), readFile(raw)};
 }
 
 } // namespace
 
-TEST_F(RenderTest, TypicalSessionRepliesAndLog) {
-    ASSERT_TRUE(writeTga(path("logo.tga"), 8, 4, kavelin::test::solid(8, 4, 0xFF336699)));
-    int code = 0;
-    std::vector<Frame> frames;
-    const std::string replies = render("116\n121 0\n63 0 " + path("logo.tga") +
-                                           "\n66 0 100 50\n75 0\n124 0\n\nhello\n72\n60\n"
-                                           "# a comment\n88 0 0 25\n117 0\n124 0\n",
-                                       code, frames);
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(replies, "OK 0\nOK 0\nOK\nOK\nOK\nOK 8 4\nOK\nERROR\nERROR\nOK\nOK\nERROR\n");
-    EXPECT_EQ(logText(), "Layer 0 initialized. (tga)\n"
-                         "Layer 0 position set to (100, 50)\n"
-                         "Layer 0 set visible.\n"
-                         "Unsupported command (60)\n"
-                         "Layer 0 fading to 0 in 25 frames.\n"
-                         "Layer set 0 released.\n"
-                         "ERROR (getLayerImageSize) : No layer found for number 0.\n");
-    EXPECT_TRUE(frames.empty());
+TEST(RenderTest, GoldenSceneIsUnchanged) {
+    TempDir temp;
+    const std::string golden = std::string(KAVELIN_SOURCE_DIR) + "/tests/e2e/golden/";
+    const RenderRun run = renderScript(temp, "tests/e2e/golden/scene.txt", "", false);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.raw.size(), 61378560u);
+    EXPECT_EQ(fnv1a(run.raw), 0xaf47678f73cdb22eu);
+    EXPECT_EQ(run.replies, readFile(golden + "scene.replies"));
+    EXPECT_EQ(run.log, readFile(golden + "scene.log"));
 }
 
-TEST_F(RenderTest, LayersAndSetsComposeInOrderAndClipAtTheEdges) {
-    const auto red = kavelin::test::solid(40, 30, 0xFFFF0000u);
-    std::vector<uint32_t> mixed(16 * 8);
-    for (size_t i = 0; i < mixed.size(); ++i)
-        mixed[i] = static_cast<uint32_t>((i * 37) % 256) << 24 |
-                   static_cast<uint32_t>(i * 2654435761u) >> 8;
-    ASSERT_TRUE(writeTga(path("red.tga"), 40, 30, red));
-    ASSERT_TRUE(writeTga(path("mixed.tga"), 16, 8, mixed, 32, false));
-    const std::string script = "116\n116\n"
-                               "121 1\n63 0 " +
-                               path("red.tga") +
-                               "\n"
-                               "66 0 700 -10\n75 0\n" // set 1, partly off the frame
-                               "121 0\n63 1 " +
-                               path("mixed.tga") +
-                               "\n"
-                               "66 1 10 10\n75 1\n122 0 100 50\n" // set 0 at (100, 50)
-                               "121 0\n63 2 " +
-                               path("mixed.tga") +
-                               "\n"
-                               "66 2 -5 3\n78 2 0 255\n75 2\n" // opaque copy
-                               "121 1\n63 3 " +
-                               path("mixed.tga") +
-                               "\n"
-                               "66 3 702 -12\n78 3 1 200\n75 3\n"
-                               "@wait\n119 1\n@wait 1\n";
-    int code = 0;
-    std::vector<Frame> frames;
-    render(script, code, frames);
-    ASSERT_EQ(code, 0);
-    ASSERT_EQ(frames.size(), 2u);
+TEST(RenderTest, FramesHaveTheFormatsSizeAndUnknownFormatsAreRefused) {
+    TempDir temp;
+    std::vector<uint32_t> logo(16 * 8);
+    for (size_t i = 0; i < logo.size(); ++i)
+        logo[i] = 0xFF000000u | uint32_t(i * 0x010203u);
+    ASSERT_TRUE(writeTga(temp.file("logo.tga"), 16, 8, logo));
+    const RenderRun run = renderScript(
+        temp, "116\n121 0\n63 0 $T/logo.tga\n66 0 1800 1000\n78 0 0 255\n75 0\n@wait 1\n",
+        "--format 1080p50");
+    ASSERT_EQ(run.exitCode, 0) << run.log;
+    ASSERT_EQ(run.raw.size(), 1920u * 1080 * 4);
+    std::vector<uint32_t> want(1920 * 1080, 0xFF000000u);
+    for (size_t i = 0; i < logo.size(); ++i)
+        want[(1000 + i / 16) * 1920 + 1800 + i % 16] = logo[i];
+    EXPECT_TRUE(run.frame(0, 1920, 1080) == want);
 
-    // Stacking: set 0 then set 1 (set 1 on top).
-    Frame want = black();
-    blendPicture(want, 110, 60, 16, 8, mixed, 255);
-    copyPicture(want, 95, 53, 16, 8, mixed);
-    blendPicture(want, 700, -10, 40, 30, red, 255);
-    blendPicture(want, 702, -12, 16, 8, mixed, 200);
-    EXPECT_EQ(firstDifference(frames[0], want), "");
-
-    // Set 1 brought forward: drawn first, set 0 over it.
-    want = black();
-    blendPicture(want, 700, -10, 40, 30, red, 255);
-    blendPicture(want, 702, -12, 16, 8, mixed, 200);
-    blendPicture(want, 110, 60, 16, 8, mixed, 255);
-    copyPicture(want, 95, 53, 16, 8, mixed);
-    EXPECT_EQ(firstDifference(frames[1], want), "");
+    const RenderRun refused = renderScript(temp, "@wait 1\n", "--format 720p49");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.log.rfind("kavelin: unknown format '720p49'; accepted: pal, ", 0), 0u);
 }
 
-TEST_F(RenderTest, FadeProgressesFrameByFrame) {
-    ASSERT_TRUE(writeTga(path("white.tga"), 5, 1, kavelin::test::solid(5, 1, 0xFFFFFFFFu)));
-    int code = 0;
-    std::vector<Frame> frames;
-    render("116\n121 0\n63 0 " + path("white.tga") + "\n75 0\n88 0 0 25\n@wait 3\n", code, frames);
-    ASSERT_EQ(frames.size(), 3u);
-    const uint32_t opacities[] = {244, 239, 234};
-    for (size_t f = 0; f < 3; ++f) {
-        Frame want = black();
-        blendPicture(want, 0, 0, 5, 1, kavelin::test::solid(5, 1, 0xFFFFFFFFu), opacities[f]);
-        EXPECT_EQ(firstDifference(frames[f], want), "") << "frame " << f;
+TEST(RenderTest, CrawlMovesOneStepPerFieldOrPerFrame) {
+    TempDir temp;
+    // Column c of the picture is coloured (c % 256, c / 256, 0x55): a row shows its offset.
+    constexpr int kWidth = 400, kSpeed = 3;
+    std::vector<uint32_t> crawl(kWidth * 4);
+    for (size_t i = 0; i < crawl.size(); ++i)
+        crawl[i] = 0xFF000055u | uint32_t(i % kWidth) % 256 << 16 | uint32_t(i % kWidth) / 256 << 8;
+    ASSERT_TRUE(writeTga(temp.file("crawl.tga"), kWidth, 4, crawl));
+    // A 200 x 4 window at (100, 200) on the picture, moving left by kSpeed a step.
+    const std::string script = "116\n121 0\n63 0 $T/crawl.tga\n66 0 100 200\n67 0 200 4\n"
+                               "78 0 0 255\n79 0 0 0 2 1 3 0\n80 0\n75 0\n@wait 3\n";
+    for (auto [format, fields] : {std::pair{"1080i50", 2}, {"1920x1080@25i", 2}, {"1080p50", 1}}) {
+        const RenderRun run = renderScript(temp, script, std::string("--format ") + format);
+        ASSERT_EQ(run.raw.size(), 3u * 1920 * 1080 * 4) << format;
+        for (int f = 0; f < 3; ++f) {
+            const std::vector<uint32_t> frame = run.frame(size_t(f), 1920, 1080);
+            for (int y = 198; y < 206; ++y) {
+                // Field 0 (even rows) is the earlier one; each step moves kSpeed pixels.
+                const int step = f * fields + (fields == 2 ? y % 2 : 0) + 1;
+                for (int x = 96; x < 304; ++x) {
+                    const bool inside = y >= 200 && y < 204 && x >= 100 && x < 300;
+                    const uint32_t want =
+                        inside ? crawl[size_t(x - 100 + step * kSpeed)] : 0xFF000000u;
+                    ASSERT_EQ(frame[size_t(y * 1920 + x)], want)
+                        << format << " frame " << f << " (" << x << ", " << y << ")";
+                }
+            }
+        }
     }
 }
 
-TEST_F(RenderTest, PngFramesAndBadScripts) {
-    int code = 0;
-    std::vector<Frame> frames;
-    fs::create_directories(path("png"));
-    render("@wait 2\n", code, frames, "--png " + path("png"));
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(fs::exists(path("png/frame00000.png")));
-    EXPECT_TRUE(fs::exists(path("png/frame00001.png")));
-    EXPECT_FALSE(fs::exists(path("png/frame00002.png")));
-
-    render("116\n@wait x\n", code, frames);
-    EXPECT_EQ(code, 2);
-    render("@wait 1\n", code, frames, "--png " + path("no/such/dir"));
-    EXPECT_EQ(code, 2);
-    const auto missing =
-        runProgram(std::string(KAVELIN_BINARY) + " render " + path("missing.txt") + " 2>/dev/null");
-    EXPECT_EQ(missing.exitCode, 2);
-    std::ofstream(path("one.txt")) << "@wait 1\n";
-    const auto rawUnwritable =
-        runProgram(std::string(KAVELIN_BINARY) + " render --raw " + path("no/such/dir/f.raw") +
-                   " " + path("one.txt") + " 2>/dev/null");
-    EXPECT_EQ(rawUnwritable.exitCode, 2);
+TEST(RenderTest, ScriptLinesAndWaits) {
+    TempDir temp;
+    const std::string overlong = "0" + std::string(1023, 'x');
+    struct Case {
+        std::string script;
+        int exitCode;
+        std::string replies, log;
+        size_t frames;
+    } const cases[] = {
+        // Empty lines and comments are skipped; any other line is a command with one reply.
+        {"116\n\n# 121 0\nhello\n72\n1000\n116", 0, "OK 0\nOK\nERROR\nERROR\nOK 1\n",
+         "(OfflineOutput) Unsupported command (1000)\n", 0},
+        {"@wait\n@wait 0\n@wait \t2 \r\n@wait 1000000x\n", 2, "",
+         "kavelin: line 4: expected @wait N\n", 3},
+        {"116\n@waitx\n116\n", 2, "OK 0\n", "kavelin: line 2: expected @wait N\n", 0},
+        {"@wait -1\n", 2, "", "kavelin: line 1: expected @wait N\n", 0},
+        {"@wait 1000001\n", 2, "", "kavelin: line 1: expected @wait N\n", 0},
+        {"116\n" + overlong + "\n116\n", 0, "OK 0\nOK 1\n",
+         "kavelin: line 2 is longer than 1023 bytes; a server would drop the connection, it is "
+         "skipped\n",
+         0},
+        {overlong.substr(0, 1023) + "\n", 0, "OK\n", "", 0},
+    };
+    for (const Case& c : cases) {
+        const RenderRun run = renderScript(temp, c.script, "--format 8x4@25");
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.script;
+        EXPECT_EQ(run.replies, c.replies) << c.script;
+        EXPECT_EQ(run.log, c.log) << c.script;
+        EXPECT_EQ(run.raw.size(), c.frames * 8 * 4 * 4) << c.script;
+    }
 }
 
-TEST_F(RenderTest, OverlongLinesAreSkippedWithoutAReply) {
-    int code = 0;
-    std::vector<Frame> frames;
-    const std::string replies = render("116\n0" + std::string(1023, 'x') + "\n116\n", code, frames);
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(replies, "OK 0\nOK 1\n");
-    EXPECT_NE(logText().find("line 2 is longer than 1023 bytes"), std::string::npos) << logText();
+TEST(RenderTest, FramesGoToPngFilesAndUnwritableOutputsEndTheRun) {
+    TempDir temp;
+    std::filesystem::create_directory(temp.file("png"));
+    EXPECT_EQ(renderScript(temp, "@wait 2\n", "--png " + temp.file("png")).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(temp.file("png/frame00001.png")));
+    EXPECT_FALSE(std::filesystem::exists(temp.file("png/frame00002.png")));
+    RenderRun run = renderScript(temp, "116\n@wait 1\n116\n", "--png " + temp.file("none"));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.replies, "OK 0\n");
+    EXPECT_EQ(run.log, "kavelin: cannot write " + temp.file("none/frame00000.png") + "\n");
+    run = renderScript(temp, "116\n", "--raw " + temp.file("none/frames.raw"));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.log, "kavelin: cannot write " + temp.file("none/frames.raw") + "\n");
+    run = renderScript(temp, temp.file("missing.txt"), "", false);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.log, "kavelin: cannot read " + temp.file("missing.txt") + "\n");
 }

@@ -1,222 +1,229 @@
 #include "net/CommandServer.h"
 
-#include "net/ServerTestSupport.h"
+#include "commands/Command.h"
+#include "support/ChildProcess.h"
+#include "support/RecordingLog.h"
+#include "support/ServerTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <memory>
-#include <string>
+#include <mutex>
+#include <numeric>
 
 using namespace std::chrono_literals;
+using kavelin::Command;
 using kavelin::CommandServer;
 using kavelin::test::Client;
-using kavelin::test::Diagnostics;
-using kavelin::test::FakeSink;
-using SteadyClock = std::chrono::steady_clock;
+using kavelin::test::RecordingLog;
+using Lines = std::vector<std::string>;
 
 namespace {
+
+std::string repeated(const std::string& line, int count) {
+    std::string all;
+    while (count-- > 0)
+        all += line;
+    return all;
+}
+
+// All diagnostics so far, joined.
+std::string diagnostics(const RecordingLog& log) {
+    const Lines lines = log.diagnostics();
+    return std::accumulate(lines.begin(), lines.end(), std::string());
+}
+
+// Records the lines it is given; 99 fails, 7 answers with its argument text, 8 with 1000 bytes,
+// anything else "OK".
+class RecordingExecutor {
+public:
+    kavelin::LineExecutor function() {
+        return [this](const char* line, size_t length) {
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line, length);
+            EXPECT_EQ(line[length], '\0'); // every line comes NUL-terminated
+            const kavelin::Command command(line, length);
+            return command.number() == 99  ? std::string("ERROR")
+                   : command.number() == 7 ? "OK " + std::string(command.arguments())
+                   : command.number() == 8 ? "OK " + std::string(1000, 'r')
+                                           : std::string("OK");
+        };
+    }
+    Lines lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    mutable std::mutex mutex_;
+    Lines lines_;
+};
 
 class CommandServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server = std::make_unique<CommandServer>(0, "127.0.0.1");
-        server->setDiagnostics(diagnostics.stream());
+        server = std::make_unique<CommandServer>(log, 0, "127.0.0.1");
         ASSERT_TRUE(server->start());
         ASSERT_NE(server->port(), 0);
-        server->setProcessor(&sink);
+        server->setExecutor(executor.function());
     }
-    void TearDown() override { server.reset(); }
-
-    // A client that gets the answer to one line: the server serves it.
+    // A new client gets the answer to one line: the server is free and serving.
     void expectServed() {
         Client client(server->port());
         ASSERT_TRUE(client.send("7 next\n"));
         EXPECT_EQ(client.readLine(), "OK next\n");
     }
 
-    Diagnostics diagnostics;
-    FakeSink sink;
+    RecordingLog log;
+    RecordingExecutor executor;
     std::unique_ptr<CommandServer> server;
 };
 
 } // namespace
 
-TEST_F(CommandServerTest, RepliesToEveryLineInOrderWithItsResult) {
+TEST_F(CommandServerTest, EveryLineIsExecutedWholeAndAnsweredInOrder) {
     Client client(server->port());
-    ASSERT_TRUE(client.connected());
-    // One segment, several lines: each gets its own reply, in order.
-    ASSERT_TRUE(client.send("abc\n0\n7 10 20\n7\n99 x\n7 a b\r\n"));
-    EXPECT_EQ(client.readLine(), "OK\n");
-    EXPECT_EQ(client.readLine(), "OK\n");
-    EXPECT_EQ(client.readLine(), "OK 10 20\n");
-    EXPECT_EQ(client.readLine(), "OK \n"); // an empty result keeps its space
-    EXPECT_EQ(client.readLine(), "ERROR\n");
-    EXPECT_EQ(client.readLine(), "OK a b\r\n");
-    EXPECT_EQ(sink.lines(),
-              (std::vector<std::string>{"abc", "0", "7 10 20", "7", "99 x", "7 a b\r"}));
-    EXPECT_TRUE(diagnostics.waitFor("Server initializing...\nConnection established to "
-                                    "127.0.0.1\n"));
+    // One segment, several lines; a CR stays part of its line, a zero byte is passed on.
+    const std::string withZero("7 a\0b\0", 6);
+    ASSERT_TRUE(client.send("abc\n\n7 10 20\n99 x\n7 a b\r\n" + withZero + "\n"));
+    for (const char* reply : {"OK\n", "OK\n", "OK 10 20\n", "ERROR\n", "OK a b\r\n", "OK a\n"})
+        EXPECT_EQ(client.readLine(), reply);
+    EXPECT_EQ(executor.lines(), (Lines{"abc", "", "7 10 20", "99 x", "7 a b\r", withZero}));
+    // Replies the client does not read at first: the server's sends block and resume.
+    ASSERT_TRUE(client.send(repeated("8\n", 3000) + "7 last\n"));
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_EQ(client.readLine(), "OK " + std::string(1000, 'r') + "\n") << i;
+    EXPECT_EQ(client.readLine(), "OK last\n");
+    EXPECT_EQ(diagnostics(log), "Server initializing...\nConnection established to 127.0.0.1\n");
 }
 
-TEST_F(CommandServerTest, ZeroBytesArePassedOnWithTheWholeLength) {
+TEST_F(CommandServerTest, LongestLineIsServedOneMoreByteDropsTheClientSilently) {
     Client client(server->port());
-    const std::string line("7 a\0b\0", 6);
-    ASSERT_TRUE(client.send(line + "\n"));
-    EXPECT_EQ(client.readLine(), "OK a\n"); // the arguments end at the first zero byte
-    ASSERT_EQ(sink.lines().size(), 1u);
-    EXPECT_EQ(sink.lines()[0], line);
-}
-
-TEST_F(CommandServerTest, LongestLineIsServedOneMoreByteDisconnects) {
-    Client client(server->port());
-    const std::string longest = "7 " + std::string(1021, 'a');
-    ASSERT_EQ(longest.size(), 1023u);
-    ASSERT_TRUE(client.send(longest + "\n"));
+    ASSERT_TRUE(client.send("7 " + std::string(1021, 'a') + "\n")); // 1023 bytes
     EXPECT_EQ(client.readLine(), "OK " + std::string(1021, 'a') + "\n");
-
-    // 1024 bytes with no line feed among them: closed without a reply.
     client.send("7 " + std::string(1022, 'b') + "\n");
     EXPECT_TRUE(client.closedWithoutReply());
-    EXPECT_EQ(sink.lines().size(), 1u);
-
-    // Served only once the server is done with the first client, which ended silently.
-    Client next(server->port());
-    ASSERT_TRUE(next.send("7 next\n"));
-    EXPECT_EQ(next.readLine(), "OK next\n");
-    EXPECT_EQ(diagnostics.text().find("- Disconnected!!!"), std::string::npos);
+    EXPECT_EQ(executor.lines().size(), 1u);
+    expectServed();
+    // The first client's end was not reported before the next one came.
+    const std::string connected = "Connection established to 127.0.0.1\n";
+    EXPECT_EQ(diagnostics(log).rfind("Server initializing...\n" + connected + connected, 0), 0u);
 }
 
-TEST_F(CommandServerTest, SecondClientIsServedOnlyAfterTheFirstLeaves) {
+TEST_F(CommandServerTest, ClientsAreServedOneAfterAnother) {
     auto first = std::make_unique<Client>(server->port());
-    ASSERT_TRUE(first->send("7 one\n"));
+    ASSERT_TRUE(first->send("7 one\n7 part"));
     ASSERT_EQ(first->readLine(), "OK one\n");
-
-    Client second(server->port());
-    ASSERT_TRUE(second.connected()); // waits in the backlog
+    Client second(server->port()); // waits in the backlog
+    ASSERT_TRUE(second.connected());
     ASSERT_TRUE(second.send("7 two\n"));
     EXPECT_TRUE(second.silentFor(150));
-
-    first.reset();
+    first.reset(); // the partial line is never executed
     EXPECT_EQ(second.readLine(), "OK two\n");
-    EXPECT_TRUE(diagnostics.waitFor("- Disconnected!!!\nConnection established to 127.0.0.1\n"));
+    EXPECT_EQ(executor.lines(), (Lines{"7 one", "7 two"}));
+    EXPECT_TRUE(kavelin::test::waitUntil([&] {
+        return diagnostics(log).find("127.0.0.1\n- Disconnected!!!\nConnection established") !=
+               std::string::npos;
+    }));
 }
 
-TEST_F(CommandServerTest, PartialLineThenDisconnectGetsNoReply) {
+TEST_F(CommandServerTest, GarbageAndResetClientsNeverDisturbTheNext) {
     {
-        Client client(server->port());
-        ASSERT_TRUE(client.send("7 partial"));
-        ASSERT_TRUE(diagnostics.waitFor("Connection established"));
-    }
-    EXPECT_TRUE(diagnostics.waitFor("- Disconnected!!!\n"));
-    expectServed();
-    EXPECT_EQ(sink.lines(), std::vector<std::string>{"7 next"});
-}
-
-TEST_F(CommandServerTest, GarbageNeverDisturbsTheNextClient) {
-    {
-        // A megabyte without a line feed.
-        Client client(server->port());
+        Client client(server->port()); // a megabyte without a line feed
         client.send(std::string(1 << 20, 'x'));
         EXPECT_TRUE(client.closedWithoutReply());
     }
-    expectServed();
     {
-        // Binary bytes of every value, cut into lines wherever a 0x0A falls, then a partial
-        // line and a close: every complete line is answered, nothing more.
+        // Megabytes of replies nobody reads, then a reset: the blocked send fails.
         Client client(server->port());
-        std::string bytes;
-        for (int i = 0; i < 4096; ++i)
-            bytes.push_back(static_cast<char>((i * 7919) & 0xFF));
-        const size_t lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-        ASSERT_TRUE(client.send(bytes));
-        for (size_t i = 0; i < lines; ++i)
-            ASSERT_FALSE(client.readLine().empty()) << i;
+        ASSERT_TRUE(client.send(repeated("8\n", 20000)));
+        ASSERT_FALSE(client.readLine().empty());
+        client.abort();
     }
+    EXPECT_TRUE(kavelin::test::waitUntil(
+        [&] { return diagnostics(log).find("Error on send()") != std::string::npos; }));
     expectServed();
 }
 
-TEST_F(CommandServerTest, PipelinedRepliesArriveWholeAndInOrder) {
-    Client client(server->port());
-    // Replies of 1004 bytes that the client does not read at first: the server's sends block
-    // and must be continued until each reply is out.
-    std::string burst;
-    for (int i = 0; i < 3000; ++i)
-        burst += "8\n";
-    ASSERT_TRUE(client.send(burst));
-    const std::string reply = "OK " + std::string(1000, 'r') + "\n";
-    for (int i = 0; i < 3000; ++i)
-        ASSERT_EQ(client.readBytes(reply.size()), reply) << i;
-
-    std::string numbered;
-    for (int i = 0; i < 5000; ++i)
-        numbered += "7 " + std::to_string(i) + "\n";
-    ASSERT_TRUE(client.send(numbered));
-    for (int i = 0; i < 5000; ++i)
-        ASSERT_EQ(client.readLine(), "OK " + std::to_string(i) + "\n");
-}
-
-TEST_F(CommandServerTest, LinesBeforeTheProcessorIsAttachedAreAnsweredError) {
-    server->setProcessor(nullptr);
-    Client client(server->port());
+TEST(CommandServerStart, LinesBeforeTheExecutorAreRefusedAndAPortIsNotTakenTwice) {
+    RecordingLog log;
+    RecordingExecutor executor;
+    CommandServer server(log, 0, "127.0.0.1");
+    ASSERT_TRUE(server.start());
+    Client client(server.port());
     ASSERT_TRUE(client.send("7 early\n0\n"));
     EXPECT_EQ(client.readLine(), "ERROR\n");
     EXPECT_EQ(client.readLine(), "ERROR\n");
-    server->setProcessor(&sink);
+    server.setExecutor(executor.function());
     ASSERT_TRUE(client.send("7 late\n"));
     EXPECT_EQ(client.readLine(), "OK late\n");
-    EXPECT_EQ(sink.lines(), std::vector<std::string>{"7 late"});
+    EXPECT_EQ(executor.lines(), Lines{"7 late"});
+
+    RecordingLog otherLog; // a port is not taken twice
+    EXPECT_FALSE(CommandServer(otherLog, server.port(), "127.0.0.1").start());
+    EXPECT_EQ(diagnostics(otherLog), "Server initializing...\nServer shutting down...\n");
+    ASSERT_TRUE(client.send("7 still\n"));
+    EXPECT_EQ(client.readLine(), "OK still\n");
 }
 
-TEST_F(CommandServerTest, StopWithAClientConnectedReturnsPromptly) {
-    Client client(server->port());
-    ASSERT_TRUE(client.send("7 x\n"));
-    ASSERT_EQ(client.readLine(), "OK x\n"); // the server now waits in a receive
-
-    const auto before = SteadyClock::now();
-    server.reset();
-    EXPECT_LT(SteadyClock::now() - before, 1s);
-    EXPECT_TRUE(client.closedWithoutReply());
-    const std::string text = diagnostics.text();
-    EXPECT_EQ(text.find("- Disconnected!!!"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 24), "Server shutting down...\n");
-}
-
-TEST_F(CommandServerTest, StopWhileASendIsBlockedReturnsPromptly) {
-    Client client(server->port());
-    std::string burst;
-    for (int i = 0; i < 20000; ++i)
-        burst += "8\n";
-    ASSERT_TRUE(client.send(burst)); // 20 MB of replies that nobody reads
-    std::this_thread::sleep_for(50ms);
-
-    const auto before = SteadyClock::now();
-    server.reset();
-    EXPECT_LT(SteadyClock::now() - before, 1s);
-    EXPECT_EQ(diagnostics.text().find("Error on send()"), std::string::npos);
-}
-
-TEST_F(CommandServerTest, StopWhileWaitingInAcceptReturnsPromptly) {
-    std::this_thread::sleep_for(20ms);
-    const auto before = SteadyClock::now();
-    server.reset();
-    EXPECT_LT(SteadyClock::now() - before, 1s);
-    EXPECT_EQ(diagnostics.text(), "Server initializing...\nServer shutting down...\n");
-}
-
-TEST_F(CommandServerTest, StartFailsWhenThePortIsTaken) {
-    Diagnostics otherDiagnostics;
-    {
-        CommandServer other(server->port(), "127.0.0.1");
-        other.setDiagnostics(otherDiagnostics.stream());
-        EXPECT_FALSE(other.start());
-        EXPECT_EQ(otherDiagnostics.text(), "Server initializing...\n");
+TEST(CommandServerStop, ReturnsPromptlyWhereverTheServerWaits) {
+    for (const char* waitsIn : {"accept", "recv", "send"}) {
+        RecordingLog log;
+        RecordingExecutor executor;
+        auto server = std::make_unique<CommandServer>(log, 0, "127.0.0.1");
+        ASSERT_TRUE(server->start());
+        server->setExecutor(executor.function());
+        std::optional<Client> client;
+        const std::string connected =
+            waitsIn[0] == 'a' ? "" : "Connection established to 127.0.0.1\n";
+        if (!connected.empty()) {
+            client.emplace(server->port());
+            ASSERT_TRUE(client->send(waitsIn[0] == 'r' ? "7 x\n" : repeated("8\n", 20000)));
+            ASSERT_FALSE(client->readLine().empty()); // connected and served
+        }
+        const auto before = std::chrono::steady_clock::now();
+        server.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 1s) << waitsIn;
+        EXPECT_TRUE(waitsIn[0] != 'r' || client->closedWithoutReply());
+        // Cut off by the stop: neither a disconnection nor a send error is reported.
+        EXPECT_EQ(diagnostics(log),
+                  "Server initializing...\n" + connected + "Server shutting down...\n");
     }
-    EXPECT_EQ(otherDiagnostics.text(), "Server initializing...\nServer shutting down...\n");
-    CommandServer badAddress(0, "not an address");
-    badAddress.setDiagnostics(otherDiagnostics.stream());
-    EXPECT_FALSE(badAddress.start());
-    // The first server is undisturbed.
-    expectServed();
+}
+
+// How a received line is read as a command: its number and its argument text.
+TEST(CommandLineGrammar, NumberAndArguments) {
+    struct Case {
+        std::string line;
+        int32_t number;
+        std::string arguments;
+    };
+    // Leading white space is skipped for the number but is itself the separator; a CR is kept
+    // in the arguments, or is the separator when it comes first; bytes of 0x80 and above are
+    // not white space; a zero byte ends the line; lines without a number are number 0; numbers
+    // beyond the 32-bit range saturate.
+    const Case cases[] = {{"5", 5, ""},
+                          {"5 10 20", 5, "10 20"},
+                          {"5  10", 5, " 10"},
+                          {"5\t10", 5, "10"},
+                          {" 5 10", 5, "5 10"},
+                          {"-3 x", -3, "x"},
+                          {"+7 x", 7, "x"},
+                          {"\v\f12\x0b", 12, "\f12\x0b"},
+                          {"5 abc\r", 5, "abc\r"},
+                          {"5\r", 5, ""},
+                          {"5\xa0x y", 5, "y"},
+                          {std::string("6\0 1 2", 6), 6, ""},
+                          {std::string("1\0002", 3), 1, ""},
+                          {"", 0, ""},
+                          {"hello", 0, ""},
+                          {"- 5", 0, "5"},
+                          {"99999999999999999999 1", INT32_MAX, "1"},
+                          {"-99999999999999999999 1", INT32_MIN, "1"},
+                          {"-2147483648", INT32_MIN, ""},
+                          {"2147483648", INT32_MAX, ""}};
+    for (const Case& c : cases) {
+        const Command command(c.line.c_str(), c.line.size());
+        EXPECT_EQ(command.number(), c.number) << c.line;
+        EXPECT_EQ(command.arguments(), c.arguments) << c.line;
+        // The whole line stays reachable, zero bytes included (for UTF-16 free text).
+        EXPECT_EQ(std::string(command.line(), command.lineLength()), c.line);
+    }
 }

@@ -1,13 +1,16 @@
 #pragma once
 
-// A program started in the background with its own environment, its standard output in a
-// file, and bounded waits for its end; and an Xvfb server on a display number it picks itself.
+// Programs run to their end or started in the background with their own environment and their
+// output in files, with bounded waits; an Xvfb server on a display number it picks itself.
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -21,85 +24,95 @@ extern char** environ;
 
 namespace kavelin::test {
 
+inline std::string readFile(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+struct ProgramResult {
+    int exitCode = -1;
+    std::string out;
+};
+
+// Runs a shell command and collects its standard output (standard error stays with the caller
+// unless the command redirects it).
+inline ProgramResult runProgram(const std::string& command) {
+    ProgramResult result;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        for (int c; (c = std::fgetc(pipe)) != EOF;)
+            result.out += char(c);
+        const int status = ::pclose(pipe);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return result;
+}
+
+// Polls `done` until it holds (true) or `ms` have passed (false).
+inline bool waitUntil(const std::function<bool()>& done, int ms = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
+}
+
 class ChildProcess {
 public:
     // `env` entries override the inherited environment; an empty value removes the variable.
-    // Standard output goes to `outputFile`; standard error stays with the test, or goes to the
-    // same file when `quiet`, or to `errorFile` when one is named.
+    // Standard output and standard error go to the files named (they may be the same one);
+    // `keepFd` stays open in the program.
     ChildProcess(const std::vector<std::string>& argv,
-                 const std::map<std::string, std::string>& env, const std::string& outputFile,
-                 int keepFd = -1, bool quiet = false, const std::string& errorFile = "") {
+                 const std::map<std::string, std::string>& env, const std::string& outFile,
+                 const std::string& errFile, int keepFd = -1) {
         std::map<std::string, std::string> merged;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
-            const size_t eq = entry.find('=');
-            if (eq != std::string::npos)
-                merged[entry.substr(0, eq)] = entry.substr(eq + 1);
+            merged[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
         }
-        for (const auto& [key, value] : env) {
-            if (value.empty())
-                merged.erase(key);
-            else
-                merged[key] = value;
-        }
-        std::vector<std::string> envStrings;
+        for (const auto& [key, value] : env)
+            value.empty() ? void(merged.erase(key)) : void(merged[key] = value);
+        std::vector<std::string> strings = argv;
         for (const auto& [key, value] : merged)
-            envStrings.push_back(key + "=" + value);
-        std::vector<char*> envp, args;
-        for (auto& s : envStrings)
-            envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argCopy = argv;
-        for (auto& s : argCopy)
+            strings.push_back(key + "=" + value);
+        std::vector<char*> args;
+        for (std::string& s : strings)
             args.push_back(s.data());
+        args.insert(args.begin() + std::ptrdiff_t(argv.size()), nullptr);
         args.push_back(nullptr);
-
         pid_ = ::fork();
         if (pid_ == 0) {
-            const int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (out >= 0)
-                ::dup2(out, STDOUT_FILENO);
-            if (out >= 0 && quiet)
-                ::dup2(out, STDERR_FILENO);
-            if (!errorFile.empty()) {
-                const int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-                if (err >= 0)
-                    ::dup2(err, STDERR_FILENO);
-            }
+            const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+            ::dup2(::open(outFile.c_str(), flags, 0600), STDOUT_FILENO);
+            ::dup2(errFile == outFile ? STDOUT_FILENO : ::open(errFile.c_str(), flags, 0600),
+                   STDERR_FILENO);
             if (keepFd >= 0)
                 ::fcntl(keepFd, F_SETFD, 0);
-            ::execve(args[0], args.data(), envp.data());
+            ::execve(args[0], args.data(), args.data() + argv.size() + 1);
             ::_exit(127);
         }
     }
     ~ChildProcess() {
-        if (running()) {
-            ::kill(pid_, SIGKILL);
-            wait(5000);
-        }
+        signal(SIGKILL);
+        wait(5000);
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid_ > 0; }
-    bool running() const { return pid_ > 0 && !exitCode_; }
     void signal(int sig) {
-        if (running())
+        if (pid_ > 0 && !exitCode_)
             ::kill(pid_, sig);
     }
     // The exit code (-1 when ended by a signal), or none when it has not ended within `ms`.
     std::optional<int> wait(int ms) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (pid_ > 0 && !exitCode_) {
-            int status = 0;
-            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_)
-                exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            else if (r < 0 || std::chrono::steady_clock::now() > deadline)
-                break;
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        waitUntil(
+            [&] {
+                int status = 0;
+                if (!exitCode_ && pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_)
+                    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return exitCode_.has_value() || pid_ <= 0;
+            },
+            ms);
         return exitCode_;
     }
 
@@ -108,42 +121,68 @@ private:
     std::optional<int> exitCode_;
 };
 
-// An X server in memory on a free display number, stopped when this object goes.
+// An X server in memory on a free display number, stopped when this object goes. It runs with
+// -noreset: otherwise it resets whenever its last client leaves (the readiness check below, a
+// probe), and a client that connects meanwhile may be refused or cut off.
 class Xvfb {
 public:
-    explicit Xvfb(const std::string& screen) {
+    // With `cookie`, the server lets in only clients that present its cookie; authority() is
+    // a file that does, for use as XAUTHORITY.
+    explicit Xvfb(const std::string& screen, bool cookie = false) {
+        if (cookie) {
+            dir_ = std::filesystem::temp_directory_path() /
+                   ("kavelin-xauth-" + std::to_string(::getpid()) + screen);
+            std::filesystem::create_directories(dir_);
+            std::ifstream random("/dev/urandom", std::ios::binary);
+            for (int i = 0; i < 32; ++i)
+                cookie_ += "0123456789abcdef"[random.get() & 15];
+            // The server reads every cookie of its file, whatever display the entry names.
+            if (!xauth("add :0 . " + cookie_, dir_ + "/server"))
+                return;
+        }
         // A server that goes down while another starts can leave the new one's display number
         // briefly answered by the old one: check that the display is usable, else try again.
         for (int attempt = 0; attempt < 3 && display_.empty(); ++attempt) {
             start(screen);
-            if (!display_.empty() &&
-                std::system(("xdpyinfo -display " + display_ + " >/dev/null 2>&1").c_str()) != 0)
+            if (cookie && !display_.empty() &&
+                !xauth("add " + display_ + " . " + cookie_, authority()))
+                stop();
+            const std::string check = (cookie ? "XAUTHORITY=" + authority() + " " : "") +
+                                      "xdpyinfo -display " + display_ + " >/dev/null 2>&1";
+            if (!display_.empty() && std::system(check.c_str()) != 0)
                 stop();
         }
     }
-    ~Xvfb() { stop(); }
-    Xvfb(const Xvfb&) = delete;
-    Xvfb& operator=(const Xvfb&) = delete;
+    ~Xvfb() {
+        stop();
+        if (!dir_.empty())
+            std::filesystem::remove_all(dir_);
+    }
 
     // ":N", or empty when the server did not start.
     const std::string& display() const { return display_; }
+    std::string authority() const { return dir_ + "/client"; }
 
 private:
+    static bool xauth(const std::string& command, const std::string& file) {
+        return std::system(
+                   ("xauth -q -f '" + file + "' " + command + " >/dev/null 2>&1").c_str()) == 0;
+    }
     void start(const std::string& screen) {
         int fds[2];
-        if (::pipe(fds) != 0)
+        if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
-        ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-        process_.emplace(std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd",
-                                                  std::to_string(fds[1]), "-screen", "0", screen,
-                                                  "-nolisten", "tcp"},
-                         std::map<std::string, std::string>{}, "/dev/null", fds[1], true);
+        std::vector<std::string> args{"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]),
+                                      "-screen",       "0",          screen,
+                                      "-nolisten",     "tcp",        "-noreset"};
+        if (!dir_.empty())
+            args.insert(args.end(), {"-auth", dir_ + "/server"});
+        process_.emplace(args, std::map<std::string, std::string>{}, "/dev/null", "/dev/null",
+                         fds[1]);
         ::close(fds[1]);
         // Xvfb writes its display number once it accepts clients.
         std::string number;
-        char c;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n')
+        for (char c; ::read(fds[0], &c, 1) == 1 && c != '\n';)
             number += c;
         ::close(fds[0]);
         if (!number.empty())
@@ -153,20 +192,13 @@ private:
         if (process_) {
             process_->signal(SIGTERM);
             process_->wait(5000);
-            process_.reset();
         }
+        process_.reset();
         display_.clear();
     }
 
     std::optional<ChildProcess> process_;
-    std::string display_;
+    std::string display_, dir_, cookie_;
 };
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 } // namespace kavelin::test

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -33,13 +31,11 @@ inline QApplication& offscreenApp() {
 // Serves the GUI thread's events until `done` holds or `ms` have passed; returns `done()`.
 inline bool serveUntil(const std::function<bool()>& done, int ms = 3000) {
     QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
+    for (timer.start(); !done(); ::usleep(1000)) {
         if (timer.elapsed() > ms)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QCoreApplication::sendPostedEvents();
-        ::usleep(1000);
     }
     return true;
 }

@@ -8,27 +8,31 @@
 
 namespace kavelin::test {
 
-// A log that keeps every line, for checking exact log texts.
+// A log that keeps every line at once, for checking exact log texts: the log lines, and the
+// diagnostics with their own line feeds, each oldest first.
 class RecordingLog : public LogSink {
 public:
+    void post(LogLine line) override {
+        std::lock_guard lock(mutex_);
+        (line.kind == LogLine::Kind::Log ? lines_ : diagnostics_).push_back(std::move(line.text));
+    }
     std::vector<std::string> lines() const {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard lock(mutex_);
         return lines_;
     }
-    void clear() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.clear();
+    std::vector<std::string> diagnostics() const {
+        std::lock_guard lock(mutex_);
+        return diagnostics_;
     }
-
-protected:
-    void writeLine(std::string_view line) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.emplace_back(line);
+    void clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+        diagnostics_.clear();
     }
 
 private:
     mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_, diagnostics_;
 };
 
 } // namespace kavelin::test

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "base/Result.h"
+#include "commands/CommandRow.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace kavelin {
+
+class FontTable;
+class LogSink;
+class SharedScene;
+
+// Commands numbered 1000 and above: they belong to the outputs.
+class OutputCommands {
+public:
+    virtual ~OutputCommands() = default;
+    virtual CommandResult execute(const Command& command) = 0;
+};
+
+// Executes command lines, one at a time and each whole, and builds their replies. Number 0 is
+// answered at once; 1000 and above go to the outputs; the rest to the command table.
+class CommandExecutor {
+public:
+    // Fails (after logging "ERROR initializing fonts...") when the font system does not start.
+    static Result<std::unique_ptr<CommandExecutor>> create(SharedScene& scene, LogSink& log,
+                                                           OutputCommands& outputs);
+    ~CommandExecutor();
+    CommandExecutor(const CommandExecutor&) = delete;
+    CommandExecutor& operator=(const CommandExecutor&) = delete;
+
+    // The reply to one line, without its line feed: "OK" or "ERROR", then a space and the
+    // result when there is one. `line` holds a NUL at line[length].
+    std::string execute(const char* line, size_t length);
+
+private:
+    CommandExecutor(SharedScene& scene, LogSink& log, OutputCommands& outputs,
+                    std::unique_ptr<FontTable> fonts);
+
+    SharedScene& scene_;
+    LogSink& log_;
+    OutputCommands& outputs_;
+    std::unique_ptr<FontTable> fonts_;
+    std::mutex mutex_; // one command at a time
+};
+
+} // namespace kavelin

@@ -1,0 +1,402 @@
+// Commands that give layers their pictures: blank ones, TGA stills and sequences, copies, crops.
+// The pictures are made outside the scene's lock and set in one step.
+#include "commands/CommandTable.h"
+#include "commands/LayerLookup.h"
+#include "commands/PictureEdit.h"
+#include "image/PixelRoutines.h"
+#include "image/SaturatingMath.h"
+#include "image/TgaFile.h"
+
+#include <cstdio>
+
+namespace kavelin {
+
+namespace {
+
+using Picture = std::shared_ptr<const Image>;
+
+// What a command that draws into a layer's picture needs to know of it.
+struct PictureSlot {
+    int32_t slot = -1;
+    Picture picture;
+    DrawCursor cursor;
+};
+
+PictureSlot currentPicture(const Layer& layer) {
+    const DrawCursor* cursor = layer.cursor();
+    return {layer.currentSlot(), layer.imageRef(), cursor != nullptr ? *cursor : DrawCursor{}};
+}
+
+CommandResult resetLayer(CommandContext& c, const Arguments& a) {
+    if (!withLayer(c, a[0],
+                   [](Layer& layer, SharedScene::Access& scene) { scene.retire(layer.reset()); }))
+        return CommandResult::error();
+    c.log.log("Layer %d reseted.", a[0]);
+    return CommandResult::success();
+}
+
+CommandResult initLayerSize(CommandContext& c, const Arguments& a) {
+    if (!layerExists(c, a[0]))
+        return CommandResult::error();
+    auto picture = std::make_shared<Image>();
+    const bool allocated = picture->allocate(a[1], a[2]);
+    withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
+        scene.retire(layer.setFrames({std::move(picture)}, 1, true));
+        layer.setWindow(a[1], a[2]);
+    });
+    if (!allocated) {
+        c.log.log("ERROR (initLayer_size) : init failed.");
+        return CommandResult::error();
+    }
+    c.log.log("Layer %d initialized to %d x %d", a[0], a[1], a[2]);
+    return CommandResult::success();
+}
+
+CommandResult initLayerTga(CommandContext& c, const Arguments& a) {
+    if (!layerExists(c, a[0]))
+        return CommandResult::error();
+    TgaPicture loaded = readTgaPicture(a.text().c_str());
+    withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
+        if (!loaded.image) {
+            scene.retire(layer.reset());
+            return;
+        }
+        const Image& picture = *loaded.image;
+        scene.retire(layer.setFrames({std::move(loaded.image)}, 1, true));
+        if (loaded.complete)
+            layer.setWindow(picture.width(), picture.height());
+    });
+    if (!loaded.complete) {
+        c.log.log("ERROR (initLayer_tga) : init failed. (%s)", a.text().c_str());
+        return CommandResult::error();
+    }
+    c.log.log("Layer %d initialized. (tga)", a[0]);
+    return CommandResult::success();
+}
+
+CommandResult initLayerTgaSequence(CommandContext& c, const Arguments& a) {
+    const int32_t number = a[0], first = a[1], last = a[2];
+    if (!layerExists(c, number))
+        return CommandResult::error();
+    const std::string& prefix = a.text();
+    c.log.log("Layer %d Loading tga sequence %s", number, prefix.c_str());
+    std::vector<Picture> pictures;
+    int32_t counted = 0;
+    int32_t n = first;
+    bool error = false;
+    for (;;) {
+        // Names that do not fit 259 characters are treated as files that cannot be opened.
+        char name[260];
+        const int length = std::snprintf(name, sizeof name, "%s%04d.tga", prefix.c_str(), n);
+        TgaFile reader;
+        if (length < 0 || length >= static_cast<int>(sizeof name) || !reader.open(name)) {
+            c.log.log("ERROR : Failed to open file %s", name);
+            error = true;
+            break;
+        }
+        TgaInfo info;
+        if (!reader.readHeader(info)) {
+            c.log.log("ERROR : Failed to read file %s", name);
+            error = true;
+            break;
+        }
+        if (counted >= Layer::kMaxFrames) {
+            error = true;
+            break;
+        }
+        auto frame = std::make_shared<Image>();
+        if (!frame->allocate(info.width, info.height)) {
+            pictures.push_back(std::move(frame)); // held, not played
+            error = true;
+            break;
+        }
+        const bool read = reader.readPixels(*frame);
+        pictures.push_back(std::move(frame));
+        ++counted;
+        if (!read) {
+            c.log.log("ERROR : Failed to get image data from %s", name);
+            error = true;
+            break;
+        }
+        if (n >= last)
+            break;
+        ++n;
+    }
+    withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
+        const bool any = !pictures.empty();
+        scene.retire(layer.setFrames(std::move(pictures), counted, any));
+        layer.fitWindowToImage();
+    });
+    if (!error) {
+        c.log.log("Layer %d initialized. (sequence)", number);
+        return CommandResult::success();
+    }
+    if (n == first) {
+        c.log.log("ERROR (initLayer_tgaSequence) : Failed to load frames.");
+        return CommandResult::error();
+    }
+    c.log.log("WARNING (initLayer_tgaSequence) : Only the frames %d - %d loaded.", first, n - 1);
+    return CommandResult::success();
+}
+
+enum class Copied { NoLayer, NoPicture, Done };
+
+// Draws a region of the source layer's picture into the destination's at its cursor. A picture
+// that cannot be copied for want of memory stays as it is.
+Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_t x, int32_t y,
+                  int32_t w, int32_t h, bool whole) {
+    PictureEdit edit;
+    Picture from;
+    {
+        SharedScene::Access scene = c.scene.forCommand();
+        Layer* dst = nullptr;
+        Layer* src = nullptr;
+        if (!findLayers(*scene, c.log, destination, source, dst, src))
+            return Copied::NoLayer;
+        if (!edit.begin(*dst) || src->image() == nullptr)
+            return Copied::NoPicture;
+        from = src->imageRef();
+    }
+    if (whole) {
+        w = from->width();
+        h = from->height();
+    }
+    Image* drawn = edit.target();
+    if (drawn == nullptr)
+        return Copied::Done;
+    drawn->drawImage(edit.cursor(), *from, x, y, w, h);
+    const Point anchor = edit.cursor().anchor(drawn->width(), drawn->height());
+    withLayer(c, destination, [&](Layer& layer, SharedScene::Access& scene) {
+        edit.finish(layer, scene);
+        // A picture grown to the left or upwards keeps its old content where it was.
+        if (edit.cursor().growsToFit())
+            layer.moveImageOffset(anchor.x < 0 ? anchor.x : 0, anchor.y < 0 ? anchor.y : 0);
+    });
+    return Copied::Done;
+}
+
+CommandResult copyLayer(CommandContext& c, const Arguments& a) {
+    const Copied copied = copyRegion(c, a[0], a[1], 0, 0, 0, 0, true);
+    if (copied == Copied::NoLayer)
+        return CommandResult::error();
+    c.log.log("Layer %d copied to layer %d.", a[1], a[0]);
+    return CommandResult::of(copied == Copied::Done);
+}
+
+CommandResult copyLayerRegion(CommandContext& c, const Arguments& a) {
+    return CommandResult::of(copyRegion(c, a[0], a[1], a[2], a[3], a[4], a[5], false) ==
+                             Copied::Done);
+}
+
+// Which part of a picture a crop keeps, and where the picture sits in the window after it.
+struct CropPlan {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    Point offset;
+};
+
+// Crops the layer's picture as plan(layer, picture) says; false without a picture.
+template <typename Plan>
+bool cropPicture(CommandContext& c, Layer*& found, int32_t number, Plan plan) {
+    PictureSlot target;
+    CropPlan cut;
+    {
+        SharedScene::Access scene = c.scene.forCommand();
+        found = findLayer(*scene, c.log, number);
+        if (found == nullptr)
+            return false;
+        target = currentPicture(*found);
+        if (!target.picture)
+            return false;
+        cut = plan(*found, *target.picture);
+    }
+    std::unique_ptr<Image> kept = target.picture->cropped(cut.x, cut.y, cut.width, cut.height);
+    withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
+        layer.setImageOffset(cut.offset.x, cut.offset.y);
+        if (kept)
+            scene.retire(layer.replaceImage(target.slot, std::move(kept)));
+    });
+    return true;
+}
+
+CommandResult cropLayerToWindow(CommandContext& c, const Arguments& a) {
+    Layer* layer = nullptr;
+    const bool cropped = cropPicture(c, layer, a[0], [](const Layer& l, const Image& picture) {
+        const ClippedRect shown = clipRect(l.offsetX(), l.offsetY(), picture.width(),
+                                           picture.height(), l.windowWidth(), l.windowHeight());
+        return CropPlan{shown.srcX, shown.srcY, shown.w, shown.h, {shown.x, shown.y}};
+    });
+    if (layer == nullptr)
+        return CommandResult::error();
+    if (!cropped) {
+        c.log.log("ERROR (cropLayerImage) : Crop failed.");
+        return CommandResult::error();
+    }
+    c.log.log("Layer %d image cropped.", a[0]);
+    return CommandResult::success();
+}
+
+CommandResult cropLayerToRect(CommandContext& c, const Arguments& a) {
+    const int32_t x = a[1], y = a[2], w = a[3], h = a[4];
+    if (w < 1 || h < 1) {
+        c.log.log("ERROR (cropLayerImage) : invalid dimensions. (%d x %d)", w, h);
+        return CommandResult::error();
+    }
+    Layer* layer = nullptr;
+    const bool cropped = cropPicture(c, layer, a[0], [&](const Layer& l, const Image&) {
+        return CropPlan{satSub(x, l.offsetX()), satSub(y, l.offsetY()), w, h, {x, y}};
+    });
+    if (layer == nullptr)
+        return CommandResult::error();
+    if (!cropped) {
+        c.log.log("ERROR (cropLayerImage) : Crop failed.");
+        return CommandResult::error();
+    }
+    c.log.log("Layer %d image cropped to %dx%d.", a[0], w, h);
+    return CommandResult::success();
+}
+
+CommandResult clearLayer(CommandContext& c, const Arguments& a) {
+    bool cleared = false;
+    if (!withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
+            scene.retire(layer.imageRef());
+            cleared = layer.clearImage();
+        }))
+        return CommandResult::error();
+    if (!cleared) {
+        c.log.log("ERROR (clearLayer) : Failed to clear layer %d.", a[0]);
+        return CommandResult::error();
+    }
+    c.log.log("Layer %d cleared.", a[0]);
+    return CommandResult::success();
+}
+
+CommandResult clearAllLayers(CommandContext& c, const Arguments&) {
+    {
+        SharedScene::Access scene = c.scene.forCommand();
+        scene->forEachLayer([&](Layer& layer, const LayerSet&) {
+            scene.retire(layer.imageRef());
+            layer.clearImage();
+        });
+    }
+    c.log.log("All layers cleared.");
+    return CommandResult::success();
+}
+
+CommandResult layerImageSize(CommandContext& c, const Arguments& a) {
+    SharedScene::Access scene = c.scene.forCommand();
+    const Layer* layer = scene->findLayer(a[0]);
+    if (layer == nullptr) {
+        c.log.log("ERROR (getLayerImageSize) : No layer found for number %d.", a[0]);
+        return CommandResult::error();
+    }
+    if (layer->image() == nullptr) {
+        c.log.log("ERROR (getLayerImageSize) : Layer %d has no image.", a[0]);
+        return CommandResult::error();
+    }
+    return CommandResult::size(layer->image()->width(), layer->image()->height());
+}
+
+CommandResult clearFramebuffer(CommandContext& c, const Arguments&) {
+    c.log.log("Framebuffer cleared.");
+    return CommandResult::success();
+}
+
+} // namespace
+
+CommandRows layerContentCommands() {
+    static const CommandRow rows[] = {
+        {59,
+         {},
+         0,
+         FreeText::None,
+         clearFramebuffer,
+         "59",
+         "OK",
+         "clear the frame buffer (logged only)"},
+        {61,
+         {integer("layer")},
+         1,
+         FreeText::None,
+         resetLayer,
+         "61 0",
+         "OK",
+         "reset layer 0 to empty and hidden"},
+        {62,
+         {integer("layer"), integer("width"), integer("height")},
+         3,
+         FreeText::None,
+         initLayerSize,
+         "62 0 720 100",
+         "OK",
+         "give layer 0 a blank 720 x 100 image"},
+        {63,
+         {integer("layer"), text("path")},
+         1,
+         FreeText::None,
+         initLayerTga,
+         "63 0 logo.tga",
+         "OK",
+         "load a TGA file into layer 0"},
+        {64,
+         {integer("layer"), text("prefix"), integer("first"), integer("last")},
+         3,
+         FreeText::None,
+         initLayerTgaSequence,
+         "64 0 clips/run_\t0 24",
+         "OK",
+         "load `clips/run_0000.tga` ... `run_0024.tga` as a sequence"},
+        {84,
+         {integer("destination"), integer("source")},
+         2,
+         FreeText::None,
+         copyLayer,
+         "84 1 0",
+         "OK",
+         "copy layer 0's image into layer 1"},
+        {85,
+         {integer("destination"), integer("source"), integer("x"), integer("y"), integer("width"),
+          integer("height")},
+         6,
+         FreeText::None,
+         copyLayerRegion,
+         "85 1 0 0 0 50 20",
+         "OK",
+         "copy a 50 x 20 region of layer 0 into layer 1"},
+        {86,
+         {integer("layer")},
+         1,
+         FreeText::None,
+         cropLayerToWindow,
+         "86 0",
+         "OK",
+         "crop the image to what the window shows"},
+        {91,
+         {integer("layer")},
+         1,
+         FreeText::None,
+         clearLayer,
+         "91 0",
+         "OK",
+         "clear layer 0's image"},
+        {92, {}, 0, FreeText::None, clearAllLayers, "92", "OK", "clear every layer's image"},
+        {102,
+         {integer("layer"), integer("x"), integer("y"), integer("width"), integer("height")},
+         5,
+         FreeText::None,
+         cropLayerToRect,
+         "102 0 10 10 50 20",
+         "OK",
+         "crop the image to a rectangle in window coordinates"},
+        {124,
+         {integer("layer")},
+         1,
+         FreeText::None,
+         layerImageSize,
+         "124 0",
+         "OK 400 60",
+         "size of the layer's current image"},
+    };
+    return rows;
+}
+
+} // namespace kavelin

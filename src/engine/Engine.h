@@ -1,0 +1,96 @@
+#pragma once
+
+#include "engine/Compositor.h"
+#include "engine/Format.h"
+#include "engine/Frame.h"
+#include "engine/FrameClock.h"
+#include "engine/OutputSink.h"
+#include "engine/SharedScene.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace kavelin {
+
+// Figures of the frame path since the engine started.
+struct EngineStats {
+    uint64_t frames = 0;  // composed and handed to the outputs
+    uint64_t late = 0;    // handed out more than a quarter of a period after their deadline
+    uint64_t skipped = 0; // deadlines that passed while an earlier frame was still being made
+    std::chrono::nanoseconds longestLockWait{0};
+};
+
+// What an output is, as the engine and its users see it.
+struct OutputStatus {
+    int32_t number = 0;
+    std::string name;
+    uint64_t delivered = 0;
+    uint64_t dropped = 0;
+};
+
+// Owns the picture's making: the scene, the frame clock, composition and the outputs. On every
+// tick it advances the animations once (once per field when interlaced), composes the visible
+// layers once into a frame, and hands that frame to every output.
+class Engine {
+public:
+    // None when the memory for the background or the first frame cannot be had.
+    static std::unique_ptr<Engine> create(const Format& format, PixelColour background);
+    // Stops the clock, then the outputs.
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    const Format& format() const { return format_; }
+    SharedScene& scene() { return scene_; }
+
+    // Starts an output and adds it to those fed with frames; its number, or the reason it
+    // could not start.
+    Result<int32_t> addOutput(std::unique_ptr<OutputSink> output);
+    // Stops an output and destroys it; false without such an output.
+    bool removeOutput(int32_t number);
+    std::vector<OutputStatus> outputs() const;
+
+    // Frames follow the clock from now on; false when it cannot start.
+    bool start(std::unique_ptr<FrameClock> clock);
+    // No tick runs once this has returned.
+    void stop();
+
+    // One frame: the animations advance and the visible layers are composed. The clock's
+    // ticks come here; offline rendering calls it directly. None when memory is short.
+    std::shared_ptr<const Frame> composeFrame(int64_t number = 0,
+                                              SteadyClock::time_point deadline = {});
+
+    EngineStats stats() const;
+
+private:
+    Engine(const Format& format, std::unique_ptr<Compositor> compositor);
+    void onTick(const Tick& tick);
+
+    struct Output {
+        int32_t number;
+        std::unique_ptr<OutputSink> sink;
+    };
+
+    const Format format_;
+    SharedScene scene_;
+    const std::unique_ptr<Compositor> compositor_;
+    FramePool pool_;
+    DrawList drawList_; // the frame path's, reused from frame to frame
+
+    mutable std::mutex outputsMutex_; // guards outputs_ and nextOutput_
+    std::vector<Output> outputs_;
+    int32_t nextOutput_ = 1;
+
+    std::unique_ptr<FrameClock> clock_;
+
+    std::atomic<uint64_t> frames_{0};
+    std::atomic<uint64_t> late_{0};
+    std::atomic<uint64_t> skipped_{0};
+    std::atomic<int64_t> longestLockWait_{0};
+};
+
+} // namespace kavelin

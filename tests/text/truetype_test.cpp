@@ -1,0 +1,370 @@
+// TrueType text: heights, loading, line breaking and layout, line bitmaps, effects, real bold
+// faces, the font system's lifetime and the glyph cache.
+#include "text/DropShadowEffect.h"
+#include "text/FontFace.h"
+#include "text/FontMatch.h"
+#include "text/FontSystem.h"
+#include "text/GlyphCache.h"
+#include "text/LineBreak.h"
+#include "text/TrueTypeFont.h"
+#include "text/VerticalSmoothEffect.h"
+
+#include <gtest/gtest.h>
+
+#include FT_SYNTHESIS_H
+
+#include <algorithm>
+#include <climits>
+
+namespace kavelin {
+namespace {
+
+// Keeps the font system up for the duration of a test.
+class FontSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const Status up = initFontSystem();
+        ASSERT_TRUE(up.ok()) << up.reason();
+    }
+    void TearDown() override { shutdownFontSystem(); }
+};
+
+constexpr uint32_t kWhite = 0xFFFFFFFF;
+using Pixels = std::vector<uint8_t>;
+
+struct Canvas {
+    int32_t width, height;
+    Pixels pixels;
+    Canvas(int32_t w, int32_t h) : width(w), height(h), pixels(size_t(w * h * 4), 0) {}
+    bool blank() const { return pixels == Pixels(pixels.size(), 0); }
+};
+
+Pixels pixelsOf(const LineBitmap& line) {
+    return Pixels(line.pixels.get(), line.pixels.get() + line.width * line.height * 4);
+}
+
+class TrueTypeTest : public FontSystemTest {
+protected:
+    void SetUp() override {
+        FontSystemTest::SetUp();
+        ASSERT_TRUE(font.load("DejaVu Sans", 24, false, false, 1, 11));
+    }
+    std::pair<int32_t, int32_t> measure(std::u16string_view text) {
+        int32_t w = -1, h = -1;
+        EXPECT_TRUE(font.measureText(text, w, h));
+        return {w, h};
+    }
+    int32_t widthOf(std::u16string_view text) { return measure(text).first; }
+    Status draw(Canvas& c, int32_t x, int32_t y, std::u16string_view text, bool wrap,
+                int32_t spacing, int32_t width = -1) {
+        return font.renderText(c.pixels.data(), width < 0 ? c.width : width, c.height, x, y, text,
+                               kWhite, wrap, spacing);
+    }
+    // The picture of the given lines, each drawn on its own at y = k * spacing.
+    Pixels expected(int32_t w, int32_t h, std::vector<std::u16string> lines, int32_t spacing) {
+        Canvas c(w, h);
+        for (size_t k = 0; k < lines.size(); ++k)
+            EXPECT_TRUE(draw(c, 0, int32_t(k) * spacing, lines[k], false, 0));
+        return c.pixels;
+    }
+    std::tuple<int32_t, int32_t, int32_t> last() const {
+        int32_t w = 0, h = 0;
+        font.lastTextSize(w, h);
+        return {w, h, font.lastTextLines()};
+    }
+    TrueTypeFont font;
+};
+
+TEST_F(TrueTypeTest, HeightFollowsTheCellAndEmConvention) {
+    auto load = [&](int32_t height) {
+        EXPECT_TRUE(font.load("DejaVu Sans", height, false, false, 1, 11)) << height;
+    };
+    for (int32_t height : {1, 100, 48}) { // positive: the cell is exactly that high
+        load(height);
+        EXPECT_EQ(measure(u"Hg").second, height);
+    }
+    const auto cell = measure(u"Hg");
+    // Negative: the em is that high, so the cell (ascent + descent of DejaVu Sans, about 1.16
+    // em) is higher, and the text wider than in a 48-pixel cell.
+    load(-48);
+    const auto em = measure(u"Hg");
+    EXPECT_TRUE(em.second > 48 && em.second < 60 && em.first > cell.first);
+    load(-16);
+    const auto sample = measure(u"Sample");
+    load(0); // an em of 16 pixels
+    EXPECT_EQ(measure(u"Sample"), sample);
+}
+
+TEST_F(TrueTypeTest, OutsizedHeightsFailUnknownNamesLoadAndEveryLoadDropsTheEffects) {
+    EXPECT_FALSE(TrueTypeFont().addEffect(std::make_unique<VerticalSmoothEffect>()));
+    for (int32_t height : {100000, -100000, INT32_MIN, INT32_MAX, 1025}) {
+        ASSERT_TRUE(font.load("DejaVu Sans", 32, false, false, 1, 11));
+        ASSERT_TRUE(font.addEffect(std::make_unique<VerticalSmoothEffect>()));
+        EXPECT_FALSE(font.load("DejaVu Sans", height, false, false, 1, 11)) << height;
+        EXPECT_TRUE(!font.loaded() && font.effectCount() == 0 && font.faceName().empty());
+    }
+    EXPECT_TRUE(font.load("DejaVu Sans", 1024, false, false, 1, 11));
+    ASSERT_TRUE(font.addEffect(std::make_unique<DropShadowEffect>(0, 1, 0, 0, 0, 0, 255)));
+    EXPECT_TRUE(font.load("No Such Face 12345", 20, false, false, 1, 11)); // a fallback face
+    EXPECT_TRUE(font.effectCount() == 0 && font.faceName() == "No Such Face 12345");
+    EXPECT_GT(widthOf(u"abc"), 0);
+    for (int32_t selector : {-1, 0, 9, 13, 99})
+        EXPECT_TRUE(font.load("DejaVu Sans", 20, true, true, 1, selector)) << selector;
+    EXPECT_EQ(font.charsetSelector(), 99);
+    EXPECT_FALSE(font.load(nullptr, 20, false, false, 1, 11));
+}
+
+TEST(LineBreak, BreaksAtTheLastSpaceWithinTheFitAndConsumesOneUnit) {
+    struct Case {
+        std::u16string_view text;
+        size_t fit, length, consumed;
+    };
+    for (const Case& c : {
+             Case{u"one two three", 7, 7, 8},  // the unit right after the fit is a space
+             Case{u"one two three", 9, 7, 8},  // 'one two t' still breaks after 'one two'
+             Case{u"one two  three", 7, 7, 8}, // one of two spaces is consumed
+             Case{u"three", 5, 5, 6},          // the end of the text is a break
+             Case{u"overlong", 3, 3, 3},       // a word without a space is cut
+             Case{u" x", 1, 1, 1},             // index 0 is never a break: no empty line
+             Case{u"ab\rcd", 3, 2, 3},         // tab to carriage return break as spaces do
+             Case{u"ab\u3000cd", 3, 2, 3},     // and so do Unicode space separators
+             Case{u"ab\u00A0cd", 3, 3, 3},     // the no-break space does not
+         }) {
+        const LineBreak b = breakLine(c.text, c.fit);
+        EXPECT_EQ(std::pair(b.length, b.consumed), std::pair(c.length, c.consumed)) << c.fit;
+    }
+}
+
+TEST_F(TrueTypeTest, WrapsAtTheLastSpaceThatFitsOrCutsTheWord) {
+    const int32_t w7 = widthOf(u"one two");
+    ASSERT_GT(widthOf(u"one two t"), w7);
+    Canvas c(w7, 80);
+    ASSERT_TRUE(draw(c, 0, 0, u"one two three", true, 30));
+    EXPECT_EQ(last(), std::tuple(w7, 30 + 24, 2));
+    EXPECT_EQ(c.pixels, expected(w7, 80, {u"one two", u"three"}, 30));
+    // Two spaces and a fit of exactly 7: one space is consumed, the next line keeps the other.
+    Canvas d(w7, 80);
+    ASSERT_TRUE(draw(d, 0, 0, u"one two  three", true, 30));
+    EXPECT_EQ(d.pixels, expected(w7, 80, {u"one two", u" three"}, 30));
+    const int32_t w3 = widthOf(u"abc");
+    ASSERT_GT(widthOf(u"abcd"), w3);
+    Canvas e(w3, 200);
+    ASSERT_TRUE(draw(e, 0, 0, u"abcdefghij", true, 40));
+    EXPECT_EQ(font.lastTextLines(), 4);
+    EXPECT_EQ(e.pixels, expected(w3, 200, {u"abc", u"def", u"ghi", u"j"}, 40));
+    // No room: one code unit per line ('a', the space after it consumed, then 'b').
+    for (int32_t x : {40, 41, INT32_MAX}) {
+        Canvas none(40, 40);
+        ASSERT_TRUE(draw(none, x, 0, u"a b", true, 10));
+        EXPECT_EQ(last(), std::tuple(0, 10 + 24, 2));
+        EXPECT_TRUE(none.blank());
+    }
+}
+
+TEST_F(TrueTypeTest, LastSizeFollowsSpacingAndTheLastLineAndFailuresSayNothing) {
+    Canvas c(400, 100);
+    const int32_t w3 = widthOf(u"one");
+    for (auto [spacing, height] : {std::pair{30, 54}, {0, 24}, {-10, 14}}) {
+        ASSERT_TRUE(draw(c, 0, 0, u"one two", true, spacing, w3));
+        EXPECT_EQ(last(), std::tuple(w3, height, 2));
+    }
+    ASSERT_TRUE(draw(c, 0, 90, u"one two one two", true, 50, w3)); // lines below still count
+    EXPECT_EQ(font.lastTextLines(), 4);
+    ASSERT_TRUE(draw(c, 10, 90, u"Kavelin", false, 0)); // the visible part of the last line
+    EXPECT_EQ(last(), std::tuple(widthOf(u"Kavelin"), 10, 1));
+    ASSERT_TRUE(draw(c, 0, 0, u"", true, 5));
+    EXPECT_EQ(last(), std::tuple(0, 0, 1));
+    // Failures that add nothing to the caller's own error line carry an empty reason.
+    const Status failed = font.renderText(nullptr, 20, 20, 0, 0, u"x", kWhite, false, 0);
+    EXPECT_TRUE(!failed && failed.reason().empty());
+    // An unpaired surrogate is drawn as the replacement character.
+    const char16_t lone[] = {u'a', 0xD800, u'b'};
+    EXPECT_EQ(widthOf(std::u16string_view(lone, 3)), widthOf(u"a\uFFFDb"));
+}
+
+TEST_F(TrueTypeTest, LineBitmapsCarryTheColourReadRightToLeftAndAreCutAt32768Pixels) {
+    LineBitmap line, rtl, guessed;
+    EXPECT_FALSE(TrueTypeFont().renderLine(u"x", kWhite, line));
+    ASSERT_TRUE(font.renderLine(u"H", 0x80336699, line));
+    EXPECT_EQ(std::pair(line.width, line.height), std::pair(widthOf(u"H"), 24));
+    uint8_t maxAlpha = 0;
+    for (int32_t i = 0; i < line.width * line.height; ++i) {
+        const uint8_t* p = line.pixels.get() + i * 4;
+        ASSERT_EQ(std::tuple(p[0], p[1], p[2]), std::tuple(0x33, 0x66, 0x99)); // from 16, 8, 0
+        maxAlpha = std::max(maxAlpha, p[3]);
+    }
+    EXPECT_EQ(maxAlpha, 255); // the stems of H are solid
+
+    ASSERT_TRUE(font.renderLine(u"ba", kWhite, line));
+    ASSERT_TRUE(font.load("DejaVu Sans", 24, false, false, 2, 11));
+    ASSERT_TRUE(font.renderLine(u"ab", kWhite, rtl));
+    EXPECT_EQ(pixelsOf(line), pixelsOf(rtl));
+    // Any other direction takes it from the text: Arabic comes out as with direction 2.
+    const std::u16string arabic = u"\u0645\u0631\u062D\u0628\u0627";
+    ASSERT_TRUE(font.renderLine(arabic, kWhite, rtl));
+    ASSERT_TRUE(font.load("DejaVu Sans", 24, false, false, 0, 11));
+    ASSERT_TRUE(font.renderLine(arabic, kWhite, guessed));
+    EXPECT_EQ(pixelsOf(rtl), pixelsOf(guessed));
+
+    ASSERT_TRUE(font.load("DejaVu Sans", 200, false, false, 1, 11));
+    const std::u16string wide(300, u'W');
+    ASSERT_GT(widthOf(wide), TrueTypeFont::kMaxLineWidth);
+    ASSERT_TRUE(font.renderLine(wide, kWhite, line));
+    EXPECT_EQ(std::pair(line.width, line.height), std::pair(TrueTypeFont::kMaxLineWidth, 200));
+}
+
+TEST_F(TrueTypeTest, EffectsRunOnEveryLineBeforeItIsBlended) {
+    ASSERT_TRUE(font.addEffect(std::make_unique<DropShadowEffect>(90, 5, 0, 255, 0, 0, 255)));
+    const int32_t w = widthOf(u"I");
+    Canvas c(w, 100);
+    ASSERT_TRUE(draw(c, 0, 0, u"I I", true, 40));
+    EXPECT_EQ(font.lastTextLines(), 2);
+    // Under each stem: red shadow in the rows below its foot.
+    for (int32_t top : {0, 40}) {
+        bool red = false;
+        for (int32_t y = top + 20; y < top + 30; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                const uint8_t* p = c.pixels.data() + (y * w + x) * 4;
+                red = red || (p[2] > 200 && p[1] < 50 && p[3] > 200);
+            }
+        EXPECT_TRUE(red) << top;
+    }
+}
+
+TEST(VerticalSmoothEffect, BlendsEachByteWithTheRowBelowAsItWas) {
+    // A column 255, 0, 255, 255: each row but the last becomes (below + 3 * itself) / 4, read
+    // before the row below changes.
+    Pixels column(4 * 4, 255);
+    std::fill_n(column.begin() + 4, 4, 0);
+    VerticalSmoothEffect smooth;
+    ASSERT_TRUE(smooth.apply(nullptr, 0, 0, 0, 0, column.data(), 1, 4));
+    EXPECT_EQ(column,
+              (Pixels{191, 191, 191, 191, 63, 63, 63, 63, 255, 255, 255, 255, 255, 255, 255, 255}));
+    Pixels row{0, 0, 0, 0, 9, 8, 7, 200, 0, 0, 0, 0}; // one row is unchanged
+    EXPECT_TRUE(smooth.apply(nullptr, 0, 0, 0, 0, row.data(), 3, 1));
+    EXPECT_EQ(row, (Pixels{0, 0, 0, 0, 9, 8, 7, 200, 0, 0, 0, 0}));
+    EXPECT_FALSE(smooth.apply(nullptr, 0, 0, 0, 0, nullptr, 3, 1));
+}
+
+// A face keeps FreeType after the last shutdown, but no new face opens then.
+TEST(FontSystemLifetimeTest, NestedUsersAndFacesThatOutliveTheShutdown) {
+    ASSERT_TRUE(initFontSystem());
+    ASSERT_TRUE(initFontSystem());
+    const FT_Library library = retainFontLibrary();
+    ASSERT_NE(library, nullptr);
+    shutdownFontSystem();
+    EXPECT_EQ(fontLibrary(), library);
+    shutdownFontSystem();
+    EXPECT_TRUE(fontLibrary() == nullptr && fontConfig() == nullptr);
+    EXPECT_EQ(retainFontLibrary(), nullptr);
+    releaseFontLibrary();
+    ASSERT_TRUE(initFontSystem());
+    EXPECT_NE(fontLibrary(), nullptr);
+    shutdownFontSystem();
+}
+
+// The cache starts over with the glyph that would take it past its budget, not before.
+TEST(GlyphCacheTest, StartsOverWhenTheBudgetWouldBePassed) {
+    GlyphCache cache;
+    const size_t share = GlyphCache::kMaxBytes / 32 - sizeof(GlyphBitmap);
+    for (uint32_t id = 0; id < 32; ++id)
+        cache.insert(id, GlyphBitmap{0, 0, 0, 0, std::vector<uint8_t>(share)});
+    EXPECT_EQ(cache.size(), 32u);
+    EXPECT_EQ(cache.insert(32, GlyphBitmap{1, 2, 3, 4, {}}).top, 2);
+    EXPECT_EQ(cache.size(), 1u);
+    EXPECT_EQ(cache.find(0), nullptr);
+    EXPECT_EQ(cache.find(32)->width, 3);
+}
+
+// Bold asked of a family that has a bold face of its own must use that face as it is drawn;
+// emboldening is only for faces without one.
+constexpr int32_t kEm = 40; // pixels; a negative height asks for exactly this em
+
+// Coverage cropped to the box of its non-zero values, so that glyphs placed differently
+// compare equal when their ink is.
+struct Ink {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> values;
+    bool operator==(const Ink&) const = default;
+};
+
+Ink inkOf(const uint8_t* values, int32_t width, int32_t height, int32_t step, int32_t pitch) {
+    const auto at = [&](int32_t x, int32_t y) { return values[y * pitch + x * step]; };
+    int32_t x0 = width, y0 = height, x1 = -1, y1 = -1;
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            if (at(x, y) != 0)
+                x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y),
+                y1 = std::max(y1, y);
+    Ink ink{std::max(0, x1 - x0 + 1), std::max(0, y1 - y0 + 1), {}};
+    for (int32_t y = y0; y <= y1; ++y)
+        for (int32_t x = x0; x <= x1; ++x)
+            ink.values.push_back(at(x, y));
+    return ink;
+}
+
+// The glyph of `c` in the face file as FreeType draws it at kEm pixels, the way a face is
+// rasterised for text (light hinting, anti-aliased), emboldened or not.
+Ink rasterised(const std::string& file, char16_t c, bool embolden) {
+    FT_Face face = nullptr;
+    Ink ink;
+    if (FT_New_Face(fontLibrary(), file.c_str(), 0, &face) != 0)
+        return ink;
+    if (FT_Set_Char_Size(face, 0, kEm * 64, 72, 72) == 0 &&
+        FT_Load_Char(face, c, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) == 0) {
+        if (embolden)
+            FT_GlyphSlot_Embolden(face->glyph);
+        if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+            const FT_Bitmap& bm = face->glyph->bitmap;
+            ink = inkOf(bm.buffer, static_cast<int32_t>(bm.width), static_cast<int32_t>(bm.rows), 1,
+                        bm.pitch);
+        }
+    }
+    FT_Done_Face(face);
+    return ink;
+}
+
+using TrueTypeBoldTest = FontSystemTest;
+
+TEST_F(TrueTypeBoldTest, ARealBoldFaceIsChosenAndDrawnWithoutEmboldening) {
+    MatchedFace regular, bold, oblique;
+    ASSERT_TRUE(matchFace("DejaVu Sans", false, false, 11, regular));
+    ASSERT_TRUE(matchFace("DejaVu Sans", true, false, 11, bold));
+    ASSERT_TRUE(matchFace("DejaVu Sans", false, true, 11, oblique));
+    EXPECT_NE(bold.file.find("DejaVuSans-Bold."), std::string::npos) << bold.file;
+    EXPECT_FALSE(bold.synthesiseBold);
+    EXPECT_NE(regular.file.find("DejaVuSans."), std::string::npos) << regular.file;
+    EXPECT_FALSE(oblique.synthesiseItalic); // the family has an oblique face too
+
+    // What a bold 'H' of this family must look like, and what it would look like if it were
+    // emboldened once more; the check below can only tell them apart if they differ.
+    const Ink realBold = rasterised(bold.file, u'H', false);
+    const Ink boldTwice = rasterised(bold.file, u'H', true);
+    ASSERT_GT(realBold.width, 0);
+    ASSERT_NE(realBold, boldTwice);
+
+    TrueTypeFont font;
+    ASSERT_TRUE(font.load("DejaVu Sans", -kEm, true, false, 1, 11));
+    LineBitmap line;
+    const Status drawn = font.renderLine(u"H", 0xFFFFFFFF, line);
+    ASSERT_TRUE(drawn) << drawn.reason();
+    const Ink drawnBold = inkOf(line.pixels.get() + 3, line.width, line.height, 4, line.width * 4);
+    EXPECT_EQ(drawnBold.width, realBold.width);
+    EXPECT_TRUE(drawnBold == realBold);
+
+    // A synthesised bold of the regular face is emboldened, and is not the real bold.
+    MatchedFace synthetic = regular;
+    synthetic.synthesiseBold = true;
+    std::unique_ptr<FontFace> face = FontFace::open(synthetic, -kEm, nullptr);
+    ASSERT_NE(face, nullptr);
+    ShapedText shaped;
+    ASSERT_TRUE(face->shape(u"H", 1, shaped));
+    ASSERT_EQ(shaped.glyphs.size(), 1u);
+    const GlyphBitmap& glyph = face->glyph(shaped.glyphs[0].id);
+    const Ink synthesised = inkOf(glyph.coverage.data(), glyph.width, glyph.height, 1, glyph.width);
+    EXPECT_TRUE(synthesised == rasterised(regular.file, u'H', true));
+    EXPECT_FALSE(synthesised == drawnBold);
+}
+
+} // namespace
+} // namespace kavelin
