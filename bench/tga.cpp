@@ -1,8 +1,10 @@
 // TgaFile::readPixels of 720 x 576 files from the page cache, beside one read of the same bytes;
-// also readTgaPicture, the whole reading a command does (open, header, a new picture, pixels).
+// also open and readTgaPicture, the whole reading a command does (open, header, a new picture,
+// pixels).
 
 #include "BenchSummary.h"
 
+#include "base/ReadableFile.h"
 #include "image/Image.h"
 #include "image/TgaFile.h"
 
@@ -46,11 +48,15 @@ size_t writeFile(int depth) {
 void BM_readPixels(benchmark::State& state) {
     const int depth = static_cast<int>(state.range(0));
     const size_t size = writeFile(depth);
-    TgaFile tga;
-    TgaInfo info;
+    Result<ReadableFile> file = ReadableFile::open(tempPath(depth));
+    if (!file) {
+        state.SkipWithError("cannot open the file");
+        return;
+    }
+    TgaFile tga(std::move(*file));
+    Result<TgaInfo> info = tga.readHeader();
     Image img;
-    if (!tga.open(tempPath(depth).c_str()) || !tga.readHeader(info) ||
-        !img.allocate(info.width, info.height)) {
+    if (!info || !img.allocate(info->width, info->height)) {
         state.SkipWithError("cannot prepare the file");
         return;
     }
@@ -65,10 +71,11 @@ void BM_readTgaPicture(benchmark::State& state) {
     const size_t size = writeFile(depth);
     const std::string path = tempPath(depth);
     for (auto _ : state) {
-        TgaPicture picture = readTgaPicture(path.c_str());
-        if (!picture.complete)
+        Result<std::unique_ptr<Image>> picture = readTgaPicture(MediaFolder::none(), path);
+        if (!picture)
             state.SkipWithError("readTgaPicture failed");
-        benchmark::DoNotOptimize(picture.image.get());
+        else
+            benchmark::DoNotOptimize(picture->get());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }

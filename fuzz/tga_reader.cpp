@@ -1,6 +1,7 @@
-// libFuzzer target: any byte string as a TGA file through open, readHeader, allocate and
-// readPixels, as the layer loader does.
+// libFuzzer target: any byte string as a TGA file through open, readHeader, checkHeader,
+// allocate and readPixels, as the layer loader does.
 
+#include "base/ReadableFile.h"
 #include "image/Image.h"
 #include "image/TgaFile.h"
 
@@ -17,20 +18,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     char path[64];
     std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-    TgaFile tga;
-    TgaInfo info;
-    if (!tga.open(path) || !tga.readHeader(info))
+    Result<ReadableFile> file = ReadableFile::open(path);
+    if (!file)
+        return 0;
+    TgaFile tga(std::move(*file));
+    Result<TgaInfo> info = tga.readHeader();
+    if (!info || !tga.checkHeader())
         return 0;
     // Pictures are at most 65535 x 65535; keep each run small, the size limit has unit tests.
-    if (int64_t{info.width} * info.height > (int64_t{1} << 22))
+    if (int64_t{info->width} * info->height > (int64_t{1} << 22))
         return 0;
     Image img;
-    if (!img.allocate(info.width, info.height))
+    if (!img.allocate(info->width, info->height))
         return 0;
-    tga.readPixels(img);
-    // A reader that was closed or given a mismatched picture must refuse, not write.
+    (void)tga.readPixels(img);
+    // A picture of another size must be refused, not written.
     Image other;
-    if (other.allocate(info.width + 1, info.height))
-        tga.readPixels(other);
+    if (other.allocate(info->width + 1, info->height))
+        (void)tga.readPixels(other);
     return 0;
 }

@@ -11,6 +11,7 @@ namespace kavelin {
 
 class FontTable;
 class LogSink;
+class MediaFolder;
 class SharedScene;
 
 // Commands numbered 1000 and above: they belong to the outputs.
@@ -25,8 +26,10 @@ public:
 class CommandExecutor {
 public:
     // Fails (after logging "ERROR initializing fonts...") when the font system does not start.
-    static Result<std::unique_ptr<CommandExecutor>> create(SharedScene& scene, LogSink& log,
-                                                           OutputCommands& outputs);
+    // Files named in commands are opened in `media` (none: paths as given).
+    static Result<std::unique_ptr<CommandExecutor>>
+    create(SharedScene& scene, LogSink& log, OutputCommands& outputs,
+           std::shared_ptr<const MediaFolder> media = nullptr);
     ~CommandExecutor();
     CommandExecutor(const CommandExecutor&) = delete;
     CommandExecutor& operator=(const CommandExecutor&) = delete;
@@ -37,12 +40,13 @@ public:
 
 private:
     CommandExecutor(SharedScene& scene, LogSink& log, OutputCommands& outputs,
-                    std::unique_ptr<FontTable> fonts);
+                    std::unique_ptr<FontTable> fonts, std::shared_ptr<const MediaFolder> media);
 
     SharedScene& scene_;
     LogSink& log_;
     OutputCommands& outputs_;
     std::unique_ptr<FontTable> fonts_;
+    std::shared_ptr<const MediaFolder> media_;
     std::mutex mutex_; // one command at a time
 };
 

@@ -12,6 +12,7 @@ namespace kavelin {
 
 class FontTable;
 class LogSink;
+class MediaFolder;
 class SharedScene;
 
 // What a command answers: "OK" or "ERROR", and on success the result text, if any.
@@ -33,6 +34,7 @@ struct CommandContext {
     SharedScene& scene;
     FontTable& fonts;
     LogSink& log;
+    const MediaFolder& media; // where the files that commands name are opened
 };
 
 // The argument fields of a command line, in the order of its row.

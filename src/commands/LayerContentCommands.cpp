@@ -1,7 +1,9 @@
 // Commands that give layers their pictures: blank ones, TGA stills and sequences, copies, crops.
 // The pictures are made outside the scene's lock and set in one step.
+#include "base/MediaFolder.h"
 #include "commands/CommandTable.h"
 #include "commands/LayerLookup.h"
+#include "commands/LoadFailure.h"
 #include "commands/PictureEdit.h"
 #include "image/PixelRoutines.h"
 #include "image/SaturatingMath.h"
@@ -14,6 +16,9 @@ namespace kavelin {
 namespace {
 
 using Picture = std::shared_ptr<const Image>;
+
+// Frame file names have room for this many bytes.
+constexpr size_t kMaxFrameNameLength = 259;
 
 // What a command that draws into a layer's picture needs to know of it.
 struct PictureSlot {
@@ -55,85 +60,106 @@ CommandResult initLayerSize(CommandContext& c, const Arguments& a) {
 CommandResult initLayerTga(CommandContext& c, const Arguments& a) {
     if (!layerExists(c, a[0]))
         return CommandResult::error();
-    TgaPicture loaded = readTgaPicture(a.text().c_str());
-    withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
-        if (!loaded.image) {
-            scene.retire(layer.reset());
-            return;
-        }
-        const Image& picture = *loaded.image;
-        scene.retire(layer.setFrames({std::move(loaded.image)}, 1, true));
-        if (loaded.complete)
-            layer.setWindow(picture.width(), picture.height());
-    });
-    if (!loaded.complete) {
-        c.log.log("ERROR (initLayer_tga) : init failed. (%s)", a.text().c_str());
+    const std::string& path = a.text();
+    Result<std::unique_ptr<Image>> loaded = readTgaPicture(c.media, path);
+    if (!loaded) {
+        // The layer keeps what it showed.
+        logLoadFailure(c.log, loaded.error());
+        c.log.log("ERROR (initLayer_tga) : init failed. (%s)", path.c_str());
         return CommandResult::error();
     }
+    if (!withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
+            const int32_t width = (*loaded)->width(), height = (*loaded)->height();
+            scene.retire(layer.setFrames({std::move(*loaded)}, 1, true));
+            layer.setWindow(width, height);
+        }))
+        return CommandResult::error();
     c.log.log("Layer %d initialized. (tga)", a[0]);
     return CommandResult::success();
 }
 
+// One frame of a sequence: the picture, the end of the sequence (no such file), or a failure
+// that fails the whole load, logged with the line of the step that failed.
+struct SequenceFrame {
+    std::shared_ptr<const Image> picture;
+    bool failed = false;
+};
+
+SequenceFrame readSequenceFrame(CommandContext& c, const std::string& name) {
+    Result<std::optional<ReadableFile>> opened = c.media.openFileIfPresent(name);
+    if (!opened || !*opened) {
+        if (!opened)
+            logLoadFailure(c.log, opened.error());
+        c.log.log("ERROR : Failed to open file %s", name.c_str());
+        return {nullptr, !opened.ok()};
+    }
+    TgaFile reader(std::move(**opened));
+    Result<TgaInfo> info = reader.readHeader();
+    if (!info) {
+        logLoadFailure(c.log, info.error());
+        c.log.log("ERROR : Failed to read file %s", name.c_str());
+        return {nullptr, true};
+    }
+    Result<std::unique_ptr<Image>> picture = reader.readPicture();
+    if (!picture) {
+        logLoadFailure(c.log, picture.error());
+        c.log.log("ERROR : Failed to get image data from %s", name.c_str());
+        return {nullptr, true};
+    }
+    return {std::move(*picture), false};
+}
+
+// Frames first to last (one frame when last is smaller), up to the first missing file, which
+// ends the sequence; a file that is there and cannot be read fails the whole load. The layer
+// changes only when a sequence is set.
 CommandResult initLayerTgaSequence(CommandContext& c, const Arguments& a) {
     const int32_t number = a[0], first = a[1], last = a[2];
     if (!layerExists(c, number))
         return CommandResult::error();
     const std::string& prefix = a.text();
     c.log.log("Layer %d Loading tga sequence %s", number, prefix.c_str());
-    std::vector<Picture> pictures;
-    int32_t counted = 0;
-    int32_t n = first;
-    bool error = false;
-    for (;;) {
-        // Names that do not fit 259 characters are treated as files that cannot be opened.
-        char name[260];
-        const int length = std::snprintf(name, sizeof name, "%s%04d.tga", prefix.c_str(), n);
-        TgaFile reader;
-        if (length < 0 || length >= static_cast<int>(sizeof name) || !reader.open(name)) {
-            c.log.log("ERROR : Failed to open file %s", name);
-            error = true;
-            break;
-        }
-        TgaInfo info;
-        if (!reader.readHeader(info)) {
-            c.log.log("ERROR : Failed to read file %s", name);
-            error = true;
-            break;
-        }
-        if (counted >= Layer::kMaxFrames) {
-            error = true;
-            break;
-        }
-        auto frame = std::make_shared<Image>();
-        if (!frame->allocate(info.width, info.height)) {
-            pictures.push_back(std::move(frame)); // held, not played
-            error = true;
-            break;
-        }
-        const bool read = reader.readPixels(*frame);
-        pictures.push_back(std::move(frame));
-        ++counted;
-        if (!read) {
-            c.log.log("ERROR : Failed to get image data from %s", name);
-            error = true;
-            break;
-        }
-        if (n >= last)
-            break;
-        ++n;
-    }
-    withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
-        const bool any = !pictures.empty();
-        scene.retire(layer.setFrames(std::move(pictures), counted, any));
-        layer.fitWindowToImage();
-    });
-    if (!error) {
-        c.log.log("Layer %d initialized. (sequence)", number);
-        return CommandResult::success();
-    }
-    if (n == first) {
+    const auto failed = [&] {
         c.log.log("ERROR (initLayer_tgaSequence) : Failed to load frames.");
         return CommandResult::error();
+    };
+    std::vector<Picture> pictures;
+    int32_t n = first;
+    bool ended = false; // by a missing file or the frame limit
+    for (;; ++n) {
+        if (pictures.size() >= size_t{Layer::kMaxFrames}) {
+            ended = true;
+            break;
+        }
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%04d", n);
+        const std::string name = prefix + digits + ".tga";
+        if (name.size() > kMaxFrameNameLength) {
+            logLoadFailure(c.log,
+                           fileError(name, "file name longer than " +
+                                               std::to_string(kMaxFrameNameLength) + " bytes"));
+            return failed();
+        }
+        SequenceFrame frame = readSequenceFrame(c, name);
+        if (frame.failed)
+            return failed();
+        if (!frame.picture) {
+            ended = true;
+            break;
+        }
+        pictures.push_back(std::move(frame.picture));
+        if (n >= last)
+            break;
+    }
+    if (pictures.empty())
+        return failed();
+    const int32_t counted = static_cast<int32_t>(pictures.size());
+    withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
+        scene.retire(layer.setFrames(std::move(pictures), counted, true));
+        layer.fitWindowToImage();
+    });
+    if (!ended) {
+        c.log.log("Layer %d initialized. (sequence)", number);
+        return CommandResult::success();
     }
     c.log.log("WARNING (initLayer_tgaSequence) : Only the frames %d - %d loaded.", first, n - 1);
     return CommandResult::success();

@@ -1,6 +1,8 @@
 // Commands for sprite fonts: loading them and setting their text into layers.
+#include "base/MediaFolder.h"
 #include "commands/CommandTable.h"
 #include "commands/LayerLookup.h"
+#include "commands/LoadFailure.h"
 #include "commands/PictureEdit.h"
 #include "text/FontTable.h"
 
@@ -20,29 +22,41 @@ CommandResult loadSpriteFont(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (loadSpriteFont) : Font number %d out of range.", number);
         return CommandResult::error();
     }
-    SpriteFont& font = c.fonts.spriteFontSlot(number);
-    if (!font.load(path, fontOpacity)) {
+    // The font is made aside and takes the number only when the whole command succeeds, so a
+    // failed load leaves the font that texts are set in.
+    auto font = std::make_unique<SpriteFont>();
+    if (const SpriteFont* previous = c.fonts.spriteFont(number))
+        font->takeOverFrom(*previous);
+    if (Status loaded = font->load(path, fontOpacity, c.media); !loaded) {
+        logLoadFailure(c.log, loaded.error());
         c.log.log("ERROR: Failed to load spritefont \"%s\".", path);
         return CommandResult::error();
     }
     c.log.log("         - font file loaded.");
-    // Failures from here on are reported but the font stays usable.
+    // A missing effect sheet is reported and the font used without it; one that is there and
+    // cannot be read fails the load.
     if (loadEffect == 1) {
-        if (font.loadEffect(effectOpacity))
+        Result<SpriteFont::EffectSheet> effect = font->loadEffect(effectOpacity, c.media);
+        if (!effect)
+            logLoadFailure(c.log, effect.error());
+        if (effect && *effect == SpriteFont::EffectSheet::Loaded)
             c.log.log("         - effect file loaded.");
         else
             c.log.log("Unable to load effect.");
+        if (!effect)
+            return CommandResult::error();
     }
     if (colorizeFont == 1) {
-        font.colorizeFont(a[5], a[6], a[7]);
+        font->colorizeFont(a[5], a[6], a[7]);
         c.log.log("         - font colorized.");
     }
     if (colorizeEffect == 1) {
-        if (font.colorizeEffect(a[9], a[10], a[11]))
+        if (font->colorizeEffect(a[9], a[10], a[11]))
             c.log.log("         - effect colorized.");
         else
             c.log.log("Unable to colorize effect: no effect loaded!");
     }
+    c.fonts.setSpriteFont(number, std::move(font));
     return CommandResult::success();
 }
 
@@ -68,14 +82,16 @@ CommandResult initLayerText(CommandContext& c, const Arguments& a) {
             picture->crop(0, 0, w, h);
         }
     }
-    withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
-        scene.retire(layer.setFrames({std::move(picture)}, 1, true));
-        layer.setWindow(width, height);
-    });
     if (!allocated || font == nullptr || !drawn) {
+        // The layer keeps what it showed.
         c.log.log("ERROR (%s) : init failed.", name);
         return CommandResult::error();
     }
+    if (!withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
+            scene.retire(layer.setFrames({std::move(picture)}, 1, true));
+            layer.setWindow(width, height);
+        }))
+        return CommandResult::error();
     c.log.log("%s : init successful.", name);
     return CommandResult::success();
 }

@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstring>
-#include <fcntl.h>
+#include <string>
 #include <sys/uio.h>
-#include <unistd.h>
+#include <system_error>
 #include <vector>
 
 namespace kavelin {
@@ -17,102 +15,72 @@ namespace kavelin {
 namespace {
 
 constexpr int64_t kHeaderSize = 18;
+constexpr uint8_t kTrueColour = 2;
 
 uint16_t le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
-// Reads up to `count` bytes at `offset`, retrying short reads; returns the bytes read, or -1
-// when nothing could be read because of an error.
-int64_t readAt(int fd, void* buffer, size_t count, int64_t offset) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n =
-            ::pread(fd, static_cast<uint8_t*>(buffer) + done, count - done, offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return done == 0 && n < 0 ? -1 : static_cast<int64_t>(done);
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<int64_t>(done);
-}
-
 } // namespace
 
-TgaFile::~TgaFile() {
-    close();
-}
-
-bool TgaFile::open(const char* fileName) {
-    close();
-    if (fileName == nullptr)
-        return false;
-    fd_ = ::open(fileName, O_RDONLY | O_CLOEXEC);
-    return fd_ >= 0;
-}
-
-void TgaFile::close() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+Result<TgaInfo> TgaFile::readHeader() {
     headerRead_ = false;
-}
-
-bool TgaFile::readHeader(TgaInfo& info) {
-    if (fd_ < 0)
-        return false;
     uint8_t b[kHeaderSize];
-    if (readAt(fd_, b, sizeof b, 0) != kHeaderSize)
-        return false;
+    if (file_.size() < kHeaderSize)
+        return fileError(file_.path(), "is too short for a TGA header");
+    if (Status read = file_.readAt(b, sizeof b, 0); !read)
+        return read.error();
     header_.idLength = b[0];
-    header_.colourMapType = b[1];
     header_.imageType = b[2];
-    header_.colourMapFirst = le16(b + 3);
-    header_.colourMapLength = le16(b + 5);
-    header_.colourMapEntrySize = b[7];
-    header_.xOrigin = le16(b + 8);
-    header_.yOrigin = le16(b + 10);
     header_.width = le16(b + 12);
     header_.height = le16(b + 14);
     header_.pixelDepth = b[16];
     header_.descriptor = b[17];
     headerRead_ = true;
-    info.width = header_.width;
-    info.height = header_.height;
-    info.bitsPerPixel = header_.pixelDepth;
-    return true;
+    return TgaInfo{header_.width, header_.height, header_.pixelDepth};
 }
 
-bool TgaFile::readPixels(Image& destination) {
-    if (fd_ < 0 || !headerRead_ || header_.imageType != 2)
-        return false;
+Status TgaFile::checkHeader() const {
+    if (!headerRead_)
+        return fileError(file_.path(), "TGA header not read");
+    if (header_.imageType != kTrueColour)
+        return fileError(file_.path(), "is not an uncompressed true-colour TGA file (image type " +
+                                           std::to_string(header_.imageType) + ")");
+    const int64_t bytesPerPixel = std::max(1, (header_.pixelDepth + 7) / 8);
+    const int64_t needed =
+        kHeaderSize + header_.idLength + int64_t{header_.width} * header_.height * bytesPerPixel;
+    if (needed > file_.size())
+        return fileError(file_.path(), "header claims more than the file holds");
+    return done();
+}
+
+Status TgaFile::readPixels(Image& destination) {
+    if (Status usable = checkHeader(); !usable)
+        return usable;
     // The caller allocates with the header's size; anything else would be written out of
     // bounds.
-    if (destination.pixels() == nullptr || destination.width() != header_.width ||
-        destination.height() != header_.height)
-        return false;
+    if (destination.width() != header_.width || destination.height() != header_.height ||
+        (destination.pixels() == nullptr && header_.width != 0 && header_.height != 0))
+        return fileError(file_.path(), "picture does not have the header's size");
     const int64_t offset = kHeaderSize + header_.idLength;
     const int origin = header_.descriptor & 0x30;
     if (origin != 0x00 && origin != 0x20)
-        return true;
+        return done();
     const bool bottomUp = origin == 0x00;
     if (header_.pixelDepth == 32)
         return readPixels32(destination.pixels(), offset, bottomUp);
     if (header_.pixelDepth == 24)
         return readPixels24(destination.pixels(), offset, bottomUp);
-    return true;
+    return done();
 }
 
-bool TgaFile::readPixels32(uint8_t* pixels, int64_t offset, bool bottomUp) {
+Status TgaFile::readPixels32(uint8_t* pixels, int64_t offset, bool bottomUp) {
     const int64_t width = header_.width, height = header_.height;
     const size_t rowBytes = static_cast<size_t>(width) * 4;
     if (rowBytes == 0 || height == 0)
-        return true;
-    if (!bottomUp) {
-        const size_t total = rowBytes * static_cast<size_t>(height);
-        return readAt(fd_, pixels, total, offset) == static_cast<int64_t>(total);
-    }
+        return done();
+    if (!bottomUp)
+        return file_.readAt(pixels, rowBytes * static_cast<size_t>(height), offset);
     // File rows go to the Image bottom row first: scatter them with one call per batch.
     constexpr int kBatch = 256;
     iovec rows[kBatch];
@@ -123,60 +91,76 @@ bool TgaFile::readPixels32(uint8_t* pixels, int64_t offset, bool bottomUp) {
                        rowBytes};
         const size_t want = rowBytes * static_cast<size_t>(count);
         const int64_t at = offset + first * static_cast<int64_t>(rowBytes);
-        size_t done = 0;
-        while (done < want) {
+        size_t got = 0;
+        while (got < want) {
             // Skip what an interrupted or short call already filled.
-            int skip = static_cast<int>(done / rowBytes);
+            int skip = static_cast<int>(got / rowBytes);
             iovec* v = rows + skip;
-            const size_t within = done % rowBytes;
+            const size_t within = got % rowBytes;
             v->iov_base = static_cast<uint8_t*>(v->iov_base) + within;
             v->iov_len -= within;
-            const ssize_t n = ::preadv(fd_, v, count - skip, at + static_cast<int64_t>(done));
+            const ssize_t n = ::preadv(file_.fd(), v, count - skip, at + static_cast<int64_t>(got));
             v->iov_base = static_cast<uint8_t*>(v->iov_base) - within;
             v->iov_len += within;
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<size_t>(n);
+            if (n < 0)
+                return fileError(file_.path(),
+                                 std::error_code(errno, std::generic_category()).message());
+            if (n == 0)
+                return fileError(file_.path(), "is shorter than expected");
+            got += static_cast<size_t>(n);
         }
     }
-    return true;
+    return done();
 }
 
-bool TgaFile::readPixels24(uint8_t* pixels, int64_t offset, bool bottomUp) {
+Status TgaFile::readPixels24(uint8_t* pixels, int64_t offset, bool bottomUp) {
     const int64_t width = header_.width, height = header_.height;
     const int64_t rowBytes = width * 3;
     if (rowBytes == 0 || height == 0)
-        return true;
+        return done();
     // Whole rows through a staging buffer of about 128 KiB (at least one row).
     const int64_t rowsPerChunk = std::max<int64_t>(1, (int64_t{128} << 10) / rowBytes);
     std::vector<uint8_t> staging(static_cast<size_t>(std::min(rowsPerChunk, height) * rowBytes));
     for (int64_t first = 0; first < height; first += rowsPerChunk) {
         const int64_t rows = std::min(rowsPerChunk, height - first);
-        const int64_t got = readAt(fd_, staging.data(), static_cast<size_t>(rows * rowBytes),
-                                   offset + first * rowBytes);
-        // A cut file keeps every whole pixel before the cut.
-        const int64_t pixelsRead = got < 0 ? 0 : got / 3;
-        for (int64_t r = 0; r < rows && r * width < pixelsRead; ++r) {
+        if (Status read = file_.readAt(staging.data(), static_cast<size_t>(rows * rowBytes),
+                                       offset + first * rowBytes);
+            !read)
+            return read;
+        for (int64_t r = 0; r < rows; ++r) {
             const int64_t row = bottomUp ? height - 1 - (first + r) : first + r;
-            expand24(pixels + row * width * 4, staging.data() + r * rowBytes,
-                     std::min(width, pixelsRead - r * width));
+            expand24(pixels + row * width * 4, staging.data() + r * rowBytes, width);
         }
-        if (got != rows * rowBytes)
-            return false;
     }
-    return true;
+    return done();
 }
 
-TgaPicture readTgaPicture(const char* path) {
-    TgaFile reader;
-    TgaInfo info;
+Result<std::unique_ptr<Image>> TgaFile::readPicture() {
+    if (Status usable = checkHeader(); !usable)
+        return usable.error();
     auto image = std::make_unique<Image>();
-    if (!reader.open(path) || !reader.readHeader(info) || !image->allocate(info.width, info.height))
-        return {};
-    const bool complete = reader.readPixels(*image);
-    return {std::move(image), complete};
+    if (!image->allocate(header_.width, header_.height))
+        return fileError(file_.path(), "a picture of " + std::to_string(header_.width) + " x " +
+                                           std::to_string(header_.height) + " cannot be allocated");
+    if (Status read = readPixels(*image); !read)
+        return read.error();
+    return image;
+}
+
+Result<std::unique_ptr<Image>> readTgaPicture(ReadableFile file) {
+    TgaFile reader(std::move(file));
+    if (Result<TgaInfo> info = reader.readHeader(); !info)
+        return info.error();
+    return reader.readPicture();
+}
+
+Result<std::unique_ptr<Image>> readTgaPicture(const MediaFolder& media, const std::string& path) {
+    Result<ReadableFile> file = media.openFile(path);
+    if (!file)
+        return file.error();
+    return readTgaPicture(std::move(*file));
 }
 
 } // namespace kavelin

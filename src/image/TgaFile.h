@@ -1,7 +1,12 @@
 #pragma once
 
+#include "base/MediaFolder.h"
+#include "base/ReadableFile.h"
+#include "base/Result.h"
+
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kavelin {
 
@@ -13,59 +18,51 @@ struct TgaInfo {
     int32_t bitsPerPixel = 0;
 };
 
-// Reads uncompressed true-colour TGA files (24 or 32 bits per pixel) into Images. Usage: open,
-// readHeader, allocate the Image with the header's size, readPixels, close.
+// Reads uncompressed true-colour TGA files (24 or 32 bits per pixel) into Images. Usage:
+// readHeader, checkHeader, allocate the Image with the header's size, readPixels. Failures name
+// the file and say what is wrong with it.
 class TgaFile {
 public:
-    TgaFile() = default;
-    ~TgaFile();
-    TgaFile(const TgaFile&) = delete;
-    TgaFile& operator=(const TgaFile&) = delete;
+    explicit TgaFile(ReadableFile file) : file_(std::move(file)) {}
 
-    // Closes any open file first.
-    bool open(const char* fileName);
-    void close();
-    bool isOpen() const { return fd_ >= 0; }
+    // Reads the 18-byte header.
+    Result<TgaInfo> readHeader();
+    // The header read describes a picture this reader takes (image type 2) and the file holds
+    // all of its pixels; checked before the picture is allocated. Every pixel counts its depth
+    // in whole bytes, at least one, so an accepted file never asks for more than four bytes of
+    // picture for each of its own bytes.
+    Status checkHeader() const;
+    // Fills destination, which must have the header's width and height. Depths 24 and 32 with
+    // a left-to-right origin are read; other depths and right-to-left origins succeed without
+    // reading (a transparent picture). Fails when the file cannot be read whole.
+    Status readPixels(Image& destination);
+    // After readHeader: checkHeader, a new picture of the header's size, readPixels.
+    Result<std::unique_ptr<Image>> readPicture();
 
-    // Reads the 18-byte header again at every call.
-    bool readHeader(TgaInfo& info);
-    // Fills destination, which must have the header's width and height. Type-2 files of depth
-    // 24 or 32 with a left-to-right origin are read; other depths and right-to-left origins
-    // succeed without reading (a transparent picture); other image types fail. A file cut
-    // short fails and keeps the pixels read so far.
-    bool readPixels(Image& destination);
+    const ReadableFile& file() const { return file_; }
 
 private:
     struct Header {
         uint8_t idLength = 0;
-        uint8_t colourMapType = 0;
         uint8_t imageType = 0;
-        uint16_t colourMapFirst = 0;
-        uint16_t colourMapLength = 0;
-        uint8_t colourMapEntrySize = 0;
-        uint16_t xOrigin = 0;
-        uint16_t yOrigin = 0;
         uint16_t width = 0;
         uint16_t height = 0;
         uint8_t pixelDepth = 0;
         uint8_t descriptor = 0;
     };
 
-    bool readPixels32(uint8_t* pixels, int64_t offset, bool bottomUp);
-    bool readPixels24(uint8_t* pixels, int64_t offset, bool bottomUp);
+    Status readPixels32(uint8_t* pixels, int64_t offset, bool bottomUp);
+    Status readPixels24(uint8_t* pixels, int64_t offset, bool bottomUp);
 
-    int fd_ = -1;
+    ReadableFile file_;
     bool headerRead_ = false;
     Header header_;
 };
 
-// What reading a whole TGA file gave: no picture when the file could not be opened, its header
-// read or its picture allocated; a picture that is not complete when the file ended early or
-// its pixels could not be read (it keeps what was read).
-struct TgaPicture {
-    std::unique_ptr<Image> image;
-    bool complete = false;
-};
-TgaPicture readTgaPicture(const char* path);
+// The whole picture of a TGA file, or why there is none: a load either gives every pixel of the
+// file or nothing at all.
+Result<std::unique_ptr<Image>> readTgaPicture(ReadableFile file);
+// The same for the file at path, opened in media.
+Result<std::unique_ptr<Image>> readTgaPicture(const MediaFolder& media, const std::string& path);
 
 } // namespace kavelin

@@ -29,11 +29,10 @@ TrueTypeFont* FontTable::trueTypeFont(int32_t number) const {
     return validFontNumber(number) ? trueTypeFonts_[size_t(number)].get() : nullptr;
 }
 
-SpriteFont& FontTable::spriteFontSlot(int32_t number) {
-    std::unique_ptr<SpriteFont>& slot = spriteFonts_[size_t(number)];
-    if (!slot)
-        slot = std::make_unique<SpriteFont>();
-    return *slot;
+std::unique_ptr<SpriteFont> FontTable::setSpriteFont(int32_t number,
+                                                     std::unique_ptr<SpriteFont> font) {
+    spriteFonts_[size_t(number)].swap(font);
+    return font;
 }
 
 int32_t FontTable::reserve() {

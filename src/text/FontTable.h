@@ -23,8 +23,8 @@ public:
     // None for a number outside 0 to 49 (and, for sprite fonts, before the first load).
     SpriteFont* spriteFont(int32_t number) const;
     TrueTypeFont* trueTypeFont(int32_t number) const;
-    // The sprite font of a valid number, made empty on first use.
-    SpriteFont& spriteFontSlot(int32_t number);
+    // Puts a sprite font into a valid number; returns the one it replaces (none at first).
+    std::unique_ptr<SpriteFont> setSpriteFont(int32_t number, std::unique_ptr<SpriteFont> font);
 
     // The lowest number not reserved, now reserved; -1 when all are.
     int32_t reserve();

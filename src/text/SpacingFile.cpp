@@ -3,6 +3,7 @@
 #include "text/CharacterMap.h"
 #include "text/SpriteFont.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -58,13 +59,18 @@ void SpriteFont::applySpacingLine(const char* line) {
     spacing_[static_cast<size_t>(first) * 256 + static_cast<size_t>(second)] = value;
 }
 
-void SpriteFont::readSpacing(std::FILE* file) {
-    if (file == nullptr)
-        return;
+void SpriteFont::readSpacing(std::string_view text) {
     // A longer line is read in pieces of kMaxLine bytes, each taken as a line of its own.
     char line[kMaxLine + 1];
-    while (std::fgets(line, sizeof line, file) != nullptr)
+    while (!text.empty()) {
+        const size_t lineEnd = text.find('\n');
+        const size_t take =
+            std::min(kMaxLine, lineEnd == std::string_view::npos ? text.size() : lineEnd + 1);
+        std::memcpy(line, text.data(), take);
+        line[take] = 0;
         applySpacingLine(line);
+        text.remove_prefix(take);
+    }
 }
 
 } // namespace kavelin

@@ -5,18 +5,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace kavelin {
 namespace {
 
 int32_t clampOpacity(int32_t opacity) {
     return std::clamp(opacity, 0, 255);
-}
-
-// The whole picture of a TGA file, or none.
-std::unique_ptr<Image> readSheet(const char* name) {
-    TgaPicture sheet = readTgaPicture(name);
-    return sheet.complete ? std::move(sheet.image) : nullptr;
 }
 
 void colorize(Image& image, int32_t red, int32_t green, int32_t blue) {
@@ -55,34 +51,50 @@ SpriteFont::SpriteFont()
     : glyphSheet_(std::make_unique<Image>()), effectSheet_(std::make_unique<Image>()),
       spacing_(std::make_unique<int32_t[]>(256 * 256)) {}
 
-bool SpriteFont::load(const char* path, int32_t opacity) {
+Status SpriteFont::load(const char* path, int32_t opacity, const MediaFolder& media) {
+    if (path == nullptr)
+        return failure("");
     char spacingName[kFontPathSize];
     char effectName[kFontPathSize];
-    std::unique_ptr<Image> sheet;
     // The companions' names must fit as well as the path itself.
-    if (path != nullptr && std::strlen(path) < kFontPathSize &&
-        deriveFileName(path, ".txt", spacingName, sizeof spacingName) &&
-        deriveFileName(path, "_EFFECT.tga", effectName, sizeof effectName))
-        sheet = readSheet(path);
-    if (!sheet) {
-        glyphSheet_ = std::make_unique<Image>();
-        glyphCount_ = 0;
-        effectLoaded_ = false;
-        return false;
+    if (std::strlen(path) >= kFontPathSize)
+        return fileError(path,
+                         "file name longer than " + std::to_string(kFontPathSize - 1) + " bytes");
+    if (!deriveFileName(path, ".txt", spacingName, sizeof spacingName) ||
+        !deriveFileName(path, "_EFFECT.tga", effectName, sizeof effectName))
+        return fileError(path, "the names of the files beside it would be longer than " +
+                                   std::to_string(kFontPathSize - 1) + " bytes");
+    Result<std::unique_ptr<Image>> sheet = readTgaPicture(media, path);
+    if (!sheet)
+        return sheet.error();
+    Result<std::optional<ReadableFile>> spacingFile = media.openFileIfPresent(spacingName);
+    if (!spacingFile)
+        return spacingFile.error();
+    std::vector<char> spacingText;
+    if (*spacingFile) {
+        Result<std::vector<char>> text = (*spacingFile)->readAll(kMaxSpacingFileBytes);
+        if (!text)
+            return text.error();
+        spacingText = std::move(*text);
     }
-    glyphSheet_ = std::move(sheet);
+
+    // Everything is read: from here on nothing fails.
+    glyphSheet_ = std::move(*sheet);
     std::memcpy(path_, path, std::strlen(path) + 1);
     fontOpacity_ = clampOpacity(opacity);
     if (fontOpacity_ < 255)
         scaleAlpha(*glyphSheet_, fontOpacity_);
     findCells();
     std::fill_n(spacing_.get(), 256 * 256, 0);
-    if (std::FILE* file = std::fopen(spacingName, "r")) {
-        readSpacing(file);
-        std::fclose(file);
-    }
+    readSpacing(std::string_view(spacingText.data(), spacingText.size()));
     effectLoaded_ = false;
-    return true;
+    return done();
+}
+
+void SpriteFont::takeOverFrom(const SpriteFont& previous) {
+    defaultSpacing_ = previous.defaultSpacing_;
+    lastWidth_ = previous.lastWidth_;
+    lastHeight_ = previous.lastHeight_;
 }
 
 void SpriteFont::findCells() {
@@ -109,20 +121,25 @@ void SpriteFont::findCells() {
     }
 }
 
-bool SpriteFont::loadEffect(int32_t opacity) {
+Result<SpriteFont::EffectSheet> SpriteFont::loadEffect(int32_t opacity, const MediaFolder& media) {
     effectLoaded_ = false;
     char effectName[kFontPathSize];
-    if (!deriveFileName(path_, "_EFFECT.tga", effectName, sizeof effectName))
-        return false;
-    std::unique_ptr<Image> sheet = readSheet(effectName);
+    if (path_[0] == 0 || !deriveFileName(path_, "_EFFECT.tga", effectName, sizeof effectName))
+        return EffectSheet::Missing;
+    Result<std::optional<ReadableFile>> file = media.openFileIfPresent(effectName);
+    if (!file)
+        return file.error();
+    if (!*file)
+        return EffectSheet::Missing;
+    Result<std::unique_ptr<Image>> sheet = readTgaPicture(std::move(**file));
     if (!sheet)
-        return false;
-    effectSheet_ = std::move(sheet);
+        return sheet.error();
+    effectSheet_ = std::move(*sheet);
     effectLoaded_ = true;
     effectOpacity_ = clampOpacity(opacity);
     if (effectOpacity_ < 255)
         scaleAlpha(*effectSheet_, effectOpacity_);
-    return true;
+    return EffectSheet::Loaded;
 }
 
 bool SpriteFont::colorizeFont(int32_t red, int32_t green, int32_t blue) {

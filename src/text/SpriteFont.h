@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/MediaFolder.h"
+#include "base/Result.h"
 #include "image/Image.h"
 #include "text/DerivedName.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
+#include <string_view>
 
 namespace kavelin {
 
@@ -23,16 +25,25 @@ class SpriteFont {
 public:
     static constexpr int32_t kMaxCells = 256;
     static constexpr int32_t kMaxWrappedLines = 255;
+    // A spacing file is a few hundred short lines; anything far longer is not one.
+    static constexpr int64_t kMaxSpacingFileBytes = int64_t{1} << 20;
+
+    enum class EffectSheet { Loaded, Missing };
 
     SpriteFont();
     SpriteFont(const SpriteFont&) = delete;
     SpriteFont& operator=(const SpriteFont&) = delete;
 
-    // Reads the glyph sheet, finds its cells and reads the spacing file beside it. A failure
-    // leaves a font without glyphs (it draws nothing) until a later load succeeds.
-    bool load(const char* path, int32_t opacity);
-    // Reads the effect sheet that belongs to the path of the last successful load.
-    bool loadEffect(int32_t opacity);
+    // Reads the glyph sheet, finds its cells and reads the spacing file beside it when there
+    // is one. Every file is read before anything changes: a failure (a spacing file that is
+    // there and cannot be read included) leaves the font as it was. Files are opened in media.
+    Status load(const char* path, int32_t opacity, const MediaFolder& media = MediaFolder::none());
+    // Reads the effect sheet that belongs to the path of the last successful load: Missing when
+    // there is no such file, a failure when there is one that cannot be read.
+    Result<EffectSheet> loadEffect(int32_t opacity, const MediaFolder& media = MediaFolder::none());
+    // What a font loaded into the number of another one takes over from it: the default
+    // spacing (until a spacing file sets it) and the size of the last text.
+    void takeOverFrom(const SpriteFont& previous);
     bool colorizeFont(int32_t red, int32_t green, int32_t blue);
     // False, changing nothing, without a loaded effect sheet.
     bool colorizeEffect(int32_t red, int32_t green, int32_t blue);
@@ -57,7 +68,7 @@ public:
 
     // The loader's steps on their own, for tests and fuzzing.
     void findCells();
-    void readSpacing(std::FILE* file);
+    void readSpacing(std::string_view text);
     void applySpacingLine(const char* line);
 
     const Image& glyphSheet() const { return *glyphSheet_; }

@@ -77,7 +77,9 @@ TEST(SpriteFontMakerTest, CellsHoldTheFacesGlyphsAndTheirEffects) {
         ASSERT_TRUE(makeSpriteFont(o, report, error)) << error;
         SpriteFont font;
         ASSERT_TRUE(font.load(o.output.c_str(), 255));
-        ASSERT_EQ(font.loadEffect(255), effect != Effect::None);
+        Result<SpriteFont::EffectSheet> effectSheet = font.loadEffect(255);
+        ASSERT_TRUE(effectSheet);
+        ASSERT_EQ(*effectSheet == SpriteFont::EffectSheet::Loaded, effect != Effect::None);
         ASSERT_EQ(font.glyphCount(), kGlyphSlots);
         const Image &sheet = font.glyphSheet(), &shadow = font.effectSheet();
         const std::string file =

@@ -1,6 +1,9 @@
 #include "CommandFixture.h"
 #include "support/TgaWriter.h"
 
+#include <filesystem>
+#include <unistd.h>
+
 using namespace kavelin;
 using kavelin::test::Lines;
 
@@ -46,9 +49,13 @@ TEST_F(LayerCommands, PicturesFromFilesSizesAndClearing) {
         {"62 0 -1 10", "ERROR", {"ERROR (initLayer_size) : init failed."}},
         {"63 0 " + file("logo.tga"), "OK", {"Layer 0 initialized. (tga)"}},
         {"124 0", "OK 3 2", {}},
-        {"63 0 " + missing, "ERROR", {"ERROR (initLayer_tga) : init failed. (" + missing + ")"}},
-        {"124 0", "ERROR", {"ERROR (getLayerImageSize) : Layer 0 has no image."}},
+        {"63 0 " + missing,
+         "ERROR",
+         {"ERROR : " + missing + ": No such file or directory.",
+          "ERROR (initLayer_tga) : init failed. (" + missing + ")"}},
+        {"124 0", "OK 3 2", {}}, // a failed load leaves the picture as it was
         {"124 77", "ERROR", {"ERROR (getLayerImageSize) : No layer found for number 77."}},
+        {"61 0", "OK", {"Layer 0 reseted."}},
         {"91 0", "ERROR", {"ERROR (clearLayer) : Failed to clear layer 0."}},
         {"62 0 4 4", "OK", {"Layer 0 initialized to 4 x 4"}},
         {"91 0", "OK", {"Layer 0 cleared."}},
@@ -62,6 +69,8 @@ TEST_F(LayerCommands, PicturesFromFilesSizesAndClearing) {
               std::pair(255, 3)); // 24-bit files are opaque
 }
 
+// A missing file ends a sequence; a file that is there and broken fails the whole load, which
+// then changes nothing.
 TEST_F(LayerCommands, SequencesStopAtTheFirstMissingFile) {
     run("116");
     run("121 0");
@@ -79,7 +88,7 @@ TEST_F(LayerCommands, SequencesStopAtTheFirstMissingFile) {
            {"Layer 0 Loading tga sequence " + prefix,
             "ERROR : Failed to open file " + prefix + "0004.tga",
             "ERROR (initLayer_tgaSequence) : Failed to load frames."}}});
-    EXPECT_EQ(layer(0).frameCount(), 0);
+    EXPECT_EQ(layer(0).frameCount(), 3); // no frame loaded: the sequence before stays
     EXPECT_EQ(run("64 0 " + prefix + "\t5 1"), "OK");
     EXPECT_EQ(take().back(), "Layer 0 initialized. (sequence)");
     EXPECT_EQ(layer(0).frameCount(), 1);
@@ -87,9 +96,34 @@ TEST_F(LayerCommands, SequencesStopAtTheFirstMissingFile) {
     EXPECT_EQ(std::pair(layer(0).frameCount(), layer(0).windowWidth()), std::pair(3, 2));
     run("98 0 1"); // frame 2's picture is the second file's
     EXPECT_EQ(layer(0).image()->pixels()[0], 2);
-    take();
-    EXPECT_EQ(run("64 0 " + std::string(300, 'x') + "\t1 2"), "ERROR");
-    EXPECT_EQ(take().at(1), "ERROR : Failed to open file " + std::string(259, 'x'));
+
+    // Frame 2 cut short, frame 3 not a file: each fails the load, however many frames came
+    // before.
+    ASSERT_EQ(::truncate((prefix + "0002.tga").c_str(), 20), 0);
+    std::filesystem::remove(prefix + "0003.tga");
+    std::filesystem::create_directory(prefix + "0003.tga");
+    const std::string failed = "ERROR (initLayer_tgaSequence) : Failed to load frames.";
+    walk({{"64 0 " + prefix + "\t1 3",
+           "ERROR",
+           {"Layer 0 Loading tga sequence " + prefix,
+            "ERROR : " + prefix + "0002.tga: header claims more than the file holds.",
+            "ERROR : Failed to get image data from " + prefix + "0002.tga", failed}},
+          {"64 0 " + prefix + "\t3 3",
+           "ERROR",
+           {"Layer 0 Loading tga sequence " + prefix,
+            "ERROR : " + prefix + "0003.tga: is a directory.",
+            "ERROR : Failed to open file " + prefix + "0003.tga", failed}}});
+    EXPECT_EQ(std::tuple(layer(0).frameCount(), layer(0).frameIndex(), layer(0).windowWidth()),
+              std::tuple(3, 1, 2));
+    EXPECT_EQ(layer(0).image()->pixels()[0], 2);
+
+    // A name longer than 259 bytes is refused, not cut.
+    const std::string longPrefix(300, 'x');
+    walk({{"64 0 " + longPrefix + "\t1 2",
+           "ERROR",
+           {"Layer 0 Loading tga sequence " + longPrefix,
+            "ERROR : " + longPrefix + "0001.tga: file name longer than 259 bytes.", failed}}});
+    EXPECT_EQ(layer(0).frameCount(), 3);
 }
 
 TEST_F(LayerCommands, GeometryAttributesAndAnimationsWithoutAndWithAPicture) {

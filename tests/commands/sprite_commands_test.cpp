@@ -2,6 +2,10 @@
 #include "text/CharacterMap.h"
 #include "text/FontFixture.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
 using namespace kavelin;
 using kavelin::test::Lines;
 
@@ -40,7 +44,8 @@ TEST_F(SpriteCommands, LoadingLogsEveryStepAndBakesColour) {
           "Unable to colorize effect: no effect loaded!"}},
         {"58 4 " + nofx + "\t1 255 255 0 0 0 0 0 0 0 0",
          "ERROR",
-         {"Loading spritefont 4 : " + nofx, "ERROR: Failed to load spritefont \"" + nofx + "\"."}},
+         {"Loading spritefont 4 : " + nofx, "ERROR : " + nofx + ": No such file or directory.",
+          "ERROR: Failed to load spritefont \"" + nofx + "\"."}},
         {"58 50 " + font() + "\t0 255 255 0 0 0 0 0 0 0 0",
          "ERROR",
          {"Loading spritefont 50 : " + font(),
@@ -62,9 +67,11 @@ TEST_F(SpriteCommands, TextIntoLayersAndTheLastSize) {
     walk({
         {"106 2", "ERROR", {"ERROR (sf_lastTextSize) : Font 2 does not exist!"}},
         {"106 -1", "ERROR", {"ERROR (sf_lastTextSize) : Font number -1 out of range."}},
+        {"62 0 30 20", "OK", {"Layer 0 initialized to 30 x 20"}},
         {"65 0 400 100 2 Hi\t0 0 0", "ERROR", {"ERROR (initLayer_text) : init failed."}},
+        {"124 0", "OK 30 20", {}}, // a failed text layer leaves the layer as it was
     });
-    EXPECT_EQ(layer(0).windowWidth(), 400); // the layer is sized even without a font
+    EXPECT_EQ(layer(0).windowWidth(), 30);
     run("58 2 " + font() + "\t0 255 255 0 0 0 0 0 0 0 0");
     walk({
         {"106 2", "OK -1 -1", {}},
@@ -95,6 +102,55 @@ TEST_F(SpriteCommands, TextIntoLayersAndTheLastSize) {
         {"61 0", "OK", {"Layer 0 reseted."}},
         {"93 0 0 0 2 A\t0 0 0", "ERROR", {"ERROR (drawText) : operation failed."}},
     });
+}
+
+// A load that fails at any file leaves the font that was in the number; a successful one
+// takes over its default spacing and last text size.
+TEST_F(SpriteCommands, FailedLoadsKeepTheFontOfTheNumber) {
+    const auto load = [&](const std::string& path, int effect) {
+        return "58 2 " + path + "\t" + std::to_string(effect) + " 255 255 0 0 0 0 0 0 0 0";
+    };
+    std::ofstream(file("font.txt")) << "default\t4\n";
+    ASSERT_EQ(run(load(font(), 1)), "OK");
+    ASSERT_EQ(run("65 0 400 100 2 AB\t0 0 0"), "OK");
+    const std::string drawn = run("106 2");
+    EXPECT_EQ(drawn, "OK 24 25"); // 10 + 4 + 10
+
+    // Broken: a sheet cut short, a spacing file that is a FIFO, an effect sheet that is a
+    // directory. Each fails and the number keeps the font loaded above.
+    std::filesystem::copy_file(font(), file("cut.tga"));
+    std::filesystem::resize_file(file("cut.tga"), 100);
+    std::filesystem::copy_file(font(), file("piped.tga"));
+    ASSERT_EQ(::mkfifo(file("piped.txt").c_str(), 0600), 0);
+    std::filesystem::copy_file(font(), file("dir.tga"));
+    std::filesystem::create_directory(file("dir_EFFECT.tga"));
+    walk({{load(file("cut.tga"), 0),
+           "ERROR",
+           {"Loading spritefont 2 : " + file("cut.tga"),
+            "ERROR : " + file("cut.tga") + ": header claims more than the file holds.",
+            "ERROR: Failed to load spritefont \"" + file("cut.tga") + "\"."}},
+          {load(file("piped.tga"), 0),
+           "ERROR",
+           {"Loading spritefont 2 : " + file("piped.tga"),
+            "ERROR : " + file("piped.txt") + ": is a FIFO.",
+            "ERROR: Failed to load spritefont \"" + file("piped.tga") + "\"."}},
+          {load(file("dir.tga"), 1),
+           "ERROR",
+           {"Loading spritefont 2 : " + file("dir.tga"), "         - font file loaded.",
+            "ERROR : " + file("dir_EFFECT.tga") + ": is a directory.", "Unable to load effect."}},
+          {"106 2", drawn, {}},
+          {"95 0 400 100 2 AB\t0 0 0", "OK", {"initLayer_text_fit : init successful."}},
+          {"124 0", "OK 24 25", {}}});
+
+    // A new font in the number keeps the default spacing (its file sets none) and last size.
+    std::filesystem::copy_file(font(), file("plain.tga"));
+    EXPECT_EQ(run(load(file("plain.tga"), 0)), "OK");
+    EXPECT_EQ(run("106 2"), drawn);
+    EXPECT_EQ(run("95 0 400 100 2 AB\t0 0 0"), "OK");
+    EXPECT_EQ(run("124 0"), "OK 24 25");
+    // A number that never had a font has none after a failed load.
+    EXPECT_EQ(run("58 7 " + file("cut.tga") + "\t0 255 255 0 0 0 0 0 0 0 0"), "ERROR");
+    walk({{"106 7", "ERROR", {"ERROR (sf_lastTextSize) : Font 7 does not exist!"}}});
 }
 
 TEST_F(SpriteCommands, FontNumberReservations) {

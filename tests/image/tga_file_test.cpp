@@ -1,3 +1,4 @@
+#include "base/ReadableFile.h"
 #include "image/Image.h"
 #include "image/PixelExpand.h"
 #include "image/TgaFile.h"
@@ -31,24 +32,26 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
-Bytes pixelBytes(const Image& img, int x, int y) {
-    const uint8_t* p = img.pixels() + (size_t(y) * size_t(img.width()) + size_t(x)) * 4;
-    return {p[0], p[1], p[2], p[3]};
-}
-
 Bytes allBytes(const Image& img) {
     return Bytes(img.pixels(), img.pixels() + size_t(img.width()) * size_t(img.height()) * 4);
 }
 
 const Bytes kTwelve = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 
+using Picture = Result<std::unique_ptr<Image>>;
+
+Picture readPath(const std::string& path) {
+    return readTgaPicture(MediaFolder::none(), path);
+}
+
 class TgaFileTest : public ::testing::Test {
 protected:
-    TgaPicture read(const Bytes& bytes) {
+    Picture read(const Bytes& bytes) { return readPath(write(bytes)); }
+    std::string write(const Bytes& bytes) {
         const std::string path = dir_.file("picture" + std::to_string(++files_) + ".tga");
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return readTgaPicture(path.c_str());
+        return path;
     }
 
     test::TempDir dir_{"kavelin-tga"};
@@ -58,51 +61,76 @@ protected:
 } // namespace
 
 TEST_F(TgaFileTest, TwentyFourBitRowsInBothOriginsAndIdFieldSkipped) {
-    TgaPicture bottomUp = read(header(2, 2, 2, 24, 0x00) + kTwelve);
-    ASSERT_TRUE(bottomUp.complete);
-    EXPECT_EQ(allBytes(*bottomUp.image),
+    Picture bottomUp = read(header(2, 2, 2, 24, 0x00) + kTwelve);
+    ASSERT_TRUE(bottomUp);
+    EXPECT_EQ(allBytes(**bottomUp),
               (Bytes{7, 8, 9, 255, 10, 11, 12, 255, 1, 2, 3, 255, 4, 5, 6, 255}));
-    TgaPicture topDown = read(header(2, 2, 2, 24, 0x20, 5) + Bytes(5, 99) + kTwelve);
-    ASSERT_TRUE(topDown.complete);
-    EXPECT_EQ(allBytes(*topDown.image),
+    Picture topDown = read(header(2, 2, 2, 24, 0x20, 5) + Bytes(5, 99) + kTwelve);
+    ASSERT_TRUE(topDown);
+    EXPECT_EQ(allBytes(**topDown),
               (Bytes{1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255}));
 }
 
-TEST_F(TgaFileTest, UnreadVariantsAndBrokenFiles) {
+TEST_F(TgaFileTest, UnreadVariantsGiveTransparentPictures) {
     // Depths and origins that are not read give transparent pictures of the header's size.
     for (auto [depth, descriptor] : {std::pair{16, 0x00}, {15, 0x20}, {32, 0x10}, {24, 0x30}}) {
-        TgaPicture picture = read(header(2, 4, 3, depth, descriptor) + Bytes(4 * 3 * 4, 0xEE));
-        ASSERT_TRUE(picture.complete) << depth;
-        EXPECT_EQ(allBytes(*picture.image), Bytes(4 * 3 * 4, 0)) << depth;
+        Picture picture = read(header(2, 4, 3, depth, descriptor) + Bytes(4 * 3 * 4, 0xEE));
+        ASSERT_TRUE(picture) << depth;
+        EXPECT_EQ(allBytes(**picture), Bytes(4 * 3 * 4, 0)) << depth;
     }
-    // Other image types: a picture of the header's size that is not complete.
-    for (int type : {0, 1, 3, 9, 10, 11}) {
-        TgaPicture picture = read(header(type, 1, 1, 32, 0) + Bytes(4, 1));
-        ASSERT_NE(picture.image, nullptr) << type;
-        EXPECT_FALSE(picture.complete) << type;
-    }
-    // No file, a short header, an empty file, a size beyond the Image limit: no picture.
-    EXPECT_EQ(readTgaPicture("/nonexistent/kavelin.tga").image, nullptr);
-    EXPECT_EQ(read(Bytes(10, 2)).image, nullptr);
-    EXPECT_EQ(read(Bytes()).image, nullptr);
-    EXPECT_EQ(read(header(2, 65535, 65535, 32, 0)).image, nullptr);
 }
 
-TEST_F(TgaFileTest, TruncatedPixelDataKeepsWhatWasRead) {
+// A picture is read whole or not at all, and nothing is allocated for pixels the file does not
+// hold: every refusal says why, naming the file.
+TEST_F(TgaFileTest, BrokenFilesGiveNoPictureAndAReason) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::string reason;
+    };
+    const Bytes whole32 = header(2, 5, 4, 32, 0x00) + Bytes(5 * 4 * 4, 7);
+    const Bytes whole24 = header(2, 5, 4, 24, 0x20) + Bytes(5 * 4 * 3, 7);
+    const Case cases[] = {
+        {"empty", {}, "is too short for a TGA header"},
+        {"short header", Bytes(10, 2), "is too short for a TGA header"},
+        {"32-bit one byte short", Bytes(whole32.begin(), whole32.end() - 1),
+         "header claims more than the file holds"},
+        {"24-bit one byte short", Bytes(whole24.begin(), whole24.end() - 1),
+         "header claims more than the file holds"},
+        {"id field not there", header(2, 1, 1, 32, 0, 200) + Bytes(4, 1),
+         "header claims more than the file holds"},
+        {"65535 x 65535 from 18 bytes", header(2, 65535, 65535, 32, 0),
+         "header claims more than the file holds"},
+        // Depth 0 still counts a byte a pixel.
+        {"depth 0", header(2, 300, 300, 0, 0) + Bytes(100, 0),
+         "header claims more than the file holds"},
+        {"colour-mapped", header(1, 1, 1, 32, 0) + Bytes(4, 1),
+         "is not an uncompressed true-colour TGA file (image type 1)"},
+        {"run-length", header(10, 1, 1, 32, 0) + Bytes(4, 1),
+         "is not an uncompressed true-colour TGA file (image type 10)"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write(c.bytes);
+        Picture picture = readPath(path);
+        EXPECT_EQ(picture ? "a picture" : picture.reason(), path + ": " + c.reason) << c.what;
+    }
+    EXPECT_EQ(readPath("/nonexistent/kavelin.tga").reason(),
+              "/nonexistent/kavelin.tga: No such file or directory");
+}
+
+// A file that shrinks after it was opened (and checked) fails while reading: no picture.
+TEST_F(TgaFileTest, FileCutWhileReadingFails) {
     for (int depth : {24, 32}) {
-        const int bpp = depth / 8, w = 5, h = 4;
-        Bytes file = header(2, w, h, depth, 0x00);
-        for (int i = 0; i < w * h * bpp - 1; ++i) // one byte short of the last row
-            file.push_back(static_cast<uint8_t>(1 + i / (w * bpp)));
-        TgaPicture picture = read(file);
-        ASSERT_TRUE(picture.image && !picture.complete) << depth;
-        // File rows 1..3 are whole; the last file row is the Image's top row.
-        for (int y = 1; y < h; ++y)
-            EXPECT_EQ(pixelBytes(*picture.image, 0, y)[0], h - y) << depth << " row " << y;
-        if (depth == 24) { // every whole pixel before the cut arrived
-            EXPECT_EQ(pixelBytes(*picture.image, 3, 0), (Bytes{4, 4, 4, 255}));
-            EXPECT_EQ(pixelBytes(*picture.image, 4, 0), (Bytes{0, 0, 0, 0}));
-        }
+        const std::string path = write(header(2, 64, 64, depth, 0) + Bytes(64 * 64 * 4, 9));
+        Result<ReadableFile> file = ReadableFile::open(path);
+        ASSERT_TRUE(file);
+        TgaFile reader(std::move(*file));
+        ASSERT_TRUE(reader.readHeader());
+        ASSERT_TRUE(reader.checkHeader());
+        ASSERT_EQ(::truncate(path.c_str(), 18 + 100), 0);
+        Result<std::unique_ptr<Image>> picture = reader.readPicture();
+        EXPECT_EQ(picture ? "a picture" : picture.reason(), path + ": is shorter than expected")
+            << depth;
     }
 }
 

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace kavelin::test {
 namespace {
@@ -79,6 +81,13 @@ protected:
         ASSERT_TRUE(font_.load(path("f.tga").c_str(), 255));
     }
     void target(int32_t w, int32_t h) { ASSERT_TRUE(image_.allocate(w, h)); }
+    // What loadEffect gave: "loaded", "missing" or the failure's reason.
+    std::string loadEffect(int32_t opacity) {
+        Result<SpriteFont::EffectSheet> sheet = font_.loadEffect(opacity);
+        return !sheet                                      ? sheet.reason()
+               : *sheet == SpriteFont::EffectSheet::Loaded ? "loaded"
+                                                           : "missing";
+    }
     Size lastSize() const {
         Size size;
         font_.lastTextSize(size.first, size.second);
@@ -128,8 +137,10 @@ TEST_F(SpriteFontTest, LoadReadsSheetAndSpacingAndScalesOpacity) {
     EXPECT_EQ(font_.glyphSheet().pixelAt(0, 2).alpha, 0);
 }
 
-TEST_F(SpriteFontTest, BrokenSheetsAndOverlongPathsFailOrLoadWithoutGlyphs) {
-    writeSheet("good.tga", 3, 4, 3);
+// A load reads every file before it changes anything: a failed one leaves the font drawing as
+// before. A sheet without room for glyphs loads (and draws nothing).
+TEST_F(SpriteFontTest, FailedLoadsLeaveTheFontAsItWas) {
+    writeSheet("good.tga", 3, 4, 3, 255, "default\t2\n");
     // A TGA header of any image type, depth and descriptor, then `bytes` bytes of 0x7F.
     const auto tga = [](int type, int width, int height, int depth, size_t bytes) {
         auto header = tgaHeader(uint16_t(width), uint16_t(height), uint8_t(depth), true);
@@ -140,22 +151,51 @@ TEST_F(SpriteFontTest, BrokenSheetsAndOverlongPathsFailOrLoadWithoutGlyphs) {
     // A path that fits, but whose effect sheet's name would not.
     const std::string fits = std::string(kFontPathSize - 1 - dir.size() - 1 - 4, 'n') + ".tga";
     writeSheet(fits, 3, 4, 3);
-    for (auto [name, bytes, loads] :
-         {std::tuple{std::string("missing.tga"), std::string(), false},
-          {"rle.tga", tga(10, 4, 4, 32, 64), false},
-          {"truncated.tga", tga(2, 8, 8, 32, 100), false},
-          {"onerow.tga", tga(2, 4, 1, 24, 12), true},  // no room for markers and glyphs
-          {"depth16.tga", tga(2, 4, 4, 16, 32), true}, // read as transparent
-          {fits, "", false},
-          {std::string(kFontPathSize, 'n') + ".tga", "", false}}) {
-        if (!bytes.empty())
-            std::ofstream(path(name), std::ios::binary) << bytes;
+    // Sheets whose spacing files cannot be read: a FIFO, a device, a directory, a huge file.
+    for (const char* name : {"fifo", "zero", "dir", "huge"})
+        writeSheet(std::string(name) + ".tga", 3, 4, 3);
+    ASSERT_EQ(::mkfifo(path("fifo.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", path("zero.txt"));
+    std::filesystem::create_directory(path("dir.txt"));
+    std::filesystem::resize_file((std::ofstream(path("huge.txt")), path("huge.txt")),
+                                 SpriteFont::kMaxSpacingFileBytes + 1);
+
+    const std::string tooLong = std::string(kFontPathSize, 'n') + ".tga";
+    const std::string longer = ": file name longer than 259 bytes";
+    struct Case {
+        std::string name, bytes, reason; // no reason: it loads
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"missing.tga", "", "missing.tga: No such file or directory"},
+             {"rle.tga", tga(10, 4, 4, 32, 64),
+              "rle.tga: is not an uncompressed true-colour TGA file (image type 10)"},
+             {"truncated.tga", tga(2, 8, 8, 32, 100),
+              "truncated.tga: header claims more than the file holds"},
+             {"fifo.tga", "", "fifo.txt: is a FIFO"},
+             {"zero.tga", "", "zero.txt: is a device"},
+             {"dir.tga", "", "dir.txt: is a directory"},
+             {"huge.tga", "", "huge.txt: is longer than 1048576 bytes"},
+             {fits, "", fits + ": the names of the files beside it would be longer than 259 bytes"},
+             {tooLong, "", tooLong + longer},
+             {"onerow.tga", tga(2, 4, 1, 24, 12), ""},  // no room for markers and glyphs
+             {"depth16.tga", tga(2, 4, 4, 16, 32), ""}, // read as transparent
+         }) {
+        if (!c.bytes.empty())
+            std::ofstream(path(c.name), std::ios::binary) << c.bytes;
         ASSERT_TRUE(font_.load(path("good.tga").c_str(), 255));
-        EXPECT_EQ(font_.load(path(name).c_str(), 255), loads) << name;
-        EXPECT_EQ(font_.glyphCount(), 0) << name;
+        const Status loaded = font_.load(path(c.name).c_str(), 255);
+        EXPECT_EQ(loaded ? "" : loaded.reason(), c.reason.empty() ? "" : dir + "/" + c.reason)
+            << c.name;
         target(20, 20);
-        EXPECT_TRUE(font_.drawLine("012", &image_, 0, 0)) << name;
-        EXPECT_EQ(glyphAt(image_, 0, 0), -1) << name;
+        EXPECT_TRUE(font_.drawLine("012", &image_, 0, 0)) << c.name;
+        if (c.reason.empty()) {
+            EXPECT_EQ(font_.glyphCount(), 0) << c.name;
+            continue;
+        }
+        EXPECT_EQ(std::tuple(font_.glyphCount(), font_.defaultSpacing(), std::string(font_.path())),
+                  std::tuple(3, 2, path("good.tga")))
+            << c.name;
+        EXPECT_EQ(glyphAt(image_, 0, 0), 0) << c.name;
     }
     EXPECT_FALSE(font_.load(nullptr, 255));
 }
@@ -224,11 +264,14 @@ TEST_F(SpriteFontTest, WrappingBreaksAtSpacesAndCutsLongWords) {
 }
 
 TEST_F(SpriteFontTest, EffectSheetLoadsBesideTheSheetAndDrawsUnderneathAsFarAsItReaches) {
-    EXPECT_FALSE(font_.loadEffect(255));
+    EXPECT_EQ(loadEffect(255), "missing");
     EXPECT_FALSE(font_.colorizeEffect(1, 2, 3));
     writeSheet("e.tga", kGlyphSlots, 4, 4);
     ASSERT_TRUE(font_.load(path("e.tga").c_str(), 255));
-    EXPECT_FALSE(font_.loadEffect(255));
+    EXPECT_EQ(loadEffect(255), "missing");
+    ASSERT_EQ(::mkfifo(path("e_EFFECT.tga").c_str(), 0600), 0); // there, and not a picture
+    EXPECT_EQ(loadEffect(255), path("e_EFFECT.tga") + ": is a FIFO");
+    std::filesystem::remove(path("e_EFFECT.tga"));
     // An effect sheet that holds only the first 12 cells and 3 of the 4 glyph rows.
     Image effect;
     ASSERT_TRUE(effect.allocate(12 * 5, 5));
@@ -236,7 +279,7 @@ TEST_F(SpriteFontTest, EffectSheetLoadsBesideTheSheetAndDrawsUnderneathAsFarAsIt
         for (int32_t x = 0; x < 60; ++x)
             putPixel(effect, x, y, 0, 0, 250, 200);
     ASSERT_TRUE(writeTga(path("e_EFFECT.tga").c_str(), effect));
-    ASSERT_TRUE(font_.loadEffect(51));
+    ASSERT_EQ(loadEffect(51), "loaded");
     EXPECT_EQ(font_.effectSheet().pixelAt(0, 2).alpha, 40);
     EXPECT_TRUE(font_.colorizeEffect(0x101, 2, 3));
     const PixelColour c = font_.effectSheet().pixelAt(1, 3);
@@ -244,14 +287,14 @@ TEST_F(SpriteFontTest, EffectSheetLoadsBesideTheSheetAndDrawsUnderneathAsFarAsIt
     ASSERT_TRUE(font_.load(path("e.tga").c_str(), 255)); // a new load drops the effect
     EXPECT_FALSE(font_.effectLoaded());
 
-    ASSERT_TRUE(font_.loadEffect(255));
+    ASSERT_EQ(loadEffect(255), "loaded");
     target(12, 5);
     ASSERT_TRUE(font_.drawLine("AZ", &image_, 0, 0));
     EXPECT_EQ(runs(0), "10x4 -x1 35x4 -x3"); // the glyphs cover their effect
     // With invisible glyphs the effect shows, as far as its sheet reaches: not Z's cell, not
     // the fourth row.
     ASSERT_TRUE(font_.load(path("e.tga").c_str(), 0));
-    ASSERT_TRUE(font_.loadEffect(255));
+    ASSERT_EQ(loadEffect(255), "loaded");
     target(12, 5);
     ASSERT_TRUE(font_.drawLine("AZ", &image_, 0, 0));
     EXPECT_EQ(runs(2), "250x4 -x8");
