@@ -1,9 +1,11 @@
 #include "app/SpriteFontMaker.h"
 
+#include "base/ReadableFile.h"
 #include "image/Image.h"
 #include "image/TgaWriter.h"
 #include "text/CharacterMap.h"
 #include "text/DerivedName.h"
+#include "text/FontFile.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -276,10 +278,18 @@ bool makeSpriteFont(const SpriteFontMakerOptions& options, std::string& report,
         error = "no installed face matches \"" + options.face + "\"";
         return false;
     }
+    // The bytes outlive the face, which reads them (declared first, destroyed last).
+    Result<ReadableFile> opened = ReadableFile::open(file);
+    Result<FontBytes> bytes = opened ? readFontFile(*opened) : Result<FontBytes>(opened.error());
+    if (!bytes) {
+        error = bytes.reason();
+        return false;
+    }
     FtLibrary library;
     FtFace face;
     if (FT_Init_FreeType(&library.lib) != 0 ||
-        FT_New_Face(library.lib, file.c_str(), faceIndex, &face.face) != 0 ||
+        FT_New_Memory_Face(library.lib, reinterpret_cast<const FT_Byte*>((*bytes)->data()),
+                           FT_Long((*bytes)->size()), faceIndex, &face.face) != 0 ||
         FT_Set_Pixel_Sizes(face.face, 0, FT_UInt(options.pixelSize)) != 0) {
         error = "FreeType cannot open " + file;
         return false;

@@ -1,6 +1,7 @@
 // Commands for TrueType fonts: loading them, their effects, and drawing and measuring text.
 #include "commands/CommandTable.h"
 #include "commands/LayerLookup.h"
+#include "commands/LoadFailure.h"
 #include "commands/PictureEdit.h"
 #include "text/DropShadowEffect.h"
 #include "text/FontTable.h"
@@ -39,7 +40,12 @@ CommandResult loadFont(CommandContext& c, const Arguments& a) {
         return CommandResult::error();
     }
     TrueTypeFont* font = c.fonts.trueTypeFont(number);
-    if (font == nullptr || !font->load(a.text().c_str(), a[1], a[2] == 1, a[3] == 1, a[5], a[4])) {
+    Status loaded = font != nullptr ? font->load(a.text().c_str(), a[1], a[2] == 1, a[3] == 1, a[5],
+                                                 a[4], c.media)
+                                    : failure("");
+    if (!loaded) {
+        // The font keeps its face and its effects.
+        logLoadFailure(c.log, loaded.error());
         c.log.log("ERROR (loadFont) : Loading failed.");
         return CommandResult::error();
     }

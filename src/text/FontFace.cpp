@@ -44,11 +44,15 @@ void cellUnits(FT_Face face, int64_t& ascent, int64_t& descent) {
 
 } // namespace
 
-std::unique_ptr<FontFace> FontFace::open(const MatchedFace& match, int32_t height,
-                                         const char* language) {
+Result<std::unique_ptr<FontFace>> FontFace::open(ReadableFile file, const MatchedFace& match,
+                                                 int32_t height, const char* language) {
     std::unique_ptr<FontFace> face(new FontFace());
-    if (!face->setUp(match, height, language))
-        return nullptr;
+    Result<FontBytes> bytes = readFontFile(file);
+    if (!bytes)
+        return bytes.error();
+    face->bytes_ = std::move(*bytes);
+    if (Status made = face->setUp(file.path(), match, height, language); !made)
+        return made.error();
     return face;
 }
 
@@ -63,16 +67,19 @@ FontFace::~FontFace() {
         releaseFontLibrary();
 }
 
-bool FontFace::setUp(const MatchedFace& match, int32_t height, const char* language) {
+Status FontFace::setUp(const std::string& path, const MatchedFace& match, int32_t height,
+                       const char* language) {
+    const Error refused = failure("");
     library_ = retainFontLibrary();
     if (library_ == nullptr)
-        return false;
-    if (FT_New_Face(library_, match.file.c_str(), match.index, &face_) != 0) {
+        return refused;
+    if (FT_New_Memory_Face(library_, reinterpret_cast<const FT_Byte*>(bytes_->data()),
+                           static_cast<FT_Long>(bytes_->size()), match.index, &face_) != 0) {
         face_ = nullptr;
-        return false;
+        return fileError(path, "is not a font file");
     }
     if (!FT_IS_SCALABLE(face_) || face_->units_per_EM == 0)
-        return false;
+        return fileError(path, "is not a scalable font");
 
     int64_t ascentUnits = 0, descentUnits = 0;
     cellUnits(face_, ascentUnits, descentUnits);
@@ -83,7 +90,7 @@ bool FontFace::setUp(const MatchedFace& match, int32_t height, const char* langu
     int64_t ppem26 = 0;
     if (height > 0) {
         if (height > kMaxCellHeight)
-            return false;
+            return refused;
         ppem26 = (int64_t{height} * 64 * upem + cellUnitsTotal / 2) / cellUnitsTotal;
         ascent_ = static_cast<int32_t>((int64_t{height} * ascentUnits + cellUnitsTotal / 2) /
                                        cellUnitsTotal);
@@ -91,19 +98,19 @@ bool FontFace::setUp(const MatchedFace& match, int32_t height, const char* langu
     } else {
         const int64_t em = height == 0 ? kDefaultEmHeight : -int64_t{height};
         if (em > kMaxCellHeight)
-            return false;
+            return refused;
         ppem26 = em * 64;
         ascent_ = static_cast<int32_t>((em * ascentUnits + upem / 2) / upem);
         descent_ = static_cast<int32_t>((em * descentUnits + upem / 2) / upem);
         if (int64_t{ascent_} + descent_ > kMaxCellHeight)
-            return false;
+            return refused;
     }
     // A face whose cell is tiny against its em would need an outsized pixel size.
     if (ppem26 > int64_t{kMaxCellHeight} * 64 * 8)
-        return false;
+        return refused;
     ppem26 = std::max<int64_t>(ppem26, 1);
     if (FT_Set_Char_Size(face_, 0, static_cast<FT_F26Dot6>(ppem26), 72, 72) != 0)
-        return false;
+        return refused;
 
     hb_face_t* hbFace = hb_ft_face_create_referenced(face_);
     font_ = hb_font_create(hbFace);
@@ -111,11 +118,15 @@ bool FontFace::setUp(const MatchedFace& match, int32_t height, const char* langu
     hb_font_set_scale(font_, static_cast<int>(ppem26), static_cast<int>(ppem26));
     buffer_ = hb_buffer_create();
     if (!hb_buffer_allocation_successful(buffer_))
-        return false;
+        return refused;
 
     language_ = language;
     bold_ = match.synthesiseBold;
     italic_ = match.synthesiseItalic;
+    if (match.styleFromFace) {
+        bold_ = bold_ && (face_->style_flags & FT_STYLE_FLAG_BOLD) == 0;
+        italic_ = italic_ && (face_->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
+    }
     if (bold_) {
         // The same strength FreeType's emboldening uses: a 24th of the em.
         const int64_t strength26 =
@@ -128,7 +139,7 @@ bool FontFace::setUp(const MatchedFace& match, int32_t height, const char* langu
     GlyphBitmap scratch;
     if (shape(u"H", 1, warm) && !warm.glyphs.empty())
         rasterise(warm.glyphs[0].id, scratch);
-    return true;
+    return done();
 }
 
 bool FontFace::shape(std::u16string_view text, int32_t direction, ShapedText& out) {

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "base/ReadableFile.h"
+#include "base/Result.h"
+#include "text/FontFile.h"
 #include "text/GlyphCache.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,9 +47,11 @@ public:
     // The em height used for a height of 0.
     static constexpr int32_t kDefaultEmHeight = 16;
 
-    // height as Windows fonts count it: negative = em height, positive = cell height, in pixels.
-    static std::unique_ptr<FontFace> open(const MatchedFace& match, int32_t height,
-                                          const char* language);
+    // The face of the matched file, read whole from `file` (FreeType works on the bytes, which
+    // the face keeps). height as Windows fonts count it: negative = em height, positive = cell
+    // height, in pixels. A failure concerning the file names it; other failures have no reason.
+    static Result<std::unique_ptr<FontFace>> open(ReadableFile file, const MatchedFace& match,
+                                                  int32_t height, const char* language);
     ~FontFace();
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
@@ -62,9 +68,11 @@ public:
 
 private:
     FontFace() = default;
-    bool setUp(const MatchedFace& match, int32_t height, const char* language);
+    Status setUp(const std::string& path, const MatchedFace& match, int32_t height,
+                 const char* language);
     bool rasterise(uint32_t id, GlyphBitmap& out);
 
+    FontBytes bytes_; // the font file, read by FreeType for as long as the face lives
     FT_Library library_ = nullptr;
     FT_Face face_ = nullptr;
     hb_font_t* font_ = nullptr;

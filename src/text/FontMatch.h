@@ -11,6 +11,9 @@ struct MatchedFace {
     int32_t index = 0;
     bool synthesiseBold = false;   // bold asked for, the face found is not bold
     bool synthesiseItalic = false; // italic asked for, the face found is upright
+    // A file named by path, which fontconfig has not looked at: the two flags above say what
+    // is asked for, and the face's own style flags decide what is synthesised.
+    bool styleFromFace = false;
 };
 
 // The language a character-set selector prefers (1 Arabic ... 10 Traditional Chinese), or

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/MediaFolder.h"
 #include "base/Result.h"
 #include "text/FontEffect.h"
 
@@ -36,10 +37,13 @@ public:
     TrueTypeFont(const TrueTypeFont&) = delete;
     TrueTypeFont& operator=(const TrueTypeFont&) = delete;
 
-    // Drops the face, its glyph cache and every effect, then opens the closest installed face.
+    // Opens the closest installed face, or the font file when the name is a path (it holds a
+    // '/' or ends in .ttf, .otf, .ttc or .otc; opened in media). On success the face replaces
+    // the one before, and its glyph cache and every effect are dropped; a failure leaves the
+    // font as it was (its reason names the file when the file is what failed).
     // height: negative = em height, positive = cell height, 0 = an em of 16 pixels.
-    bool load(const char* faceName, int32_t height, bool bold, bool italic, int32_t direction,
-              int32_t charsetSelector);
+    Status load(const char* faceName, int32_t height, bool bold, bool italic, int32_t direction,
+                int32_t charsetSelector, const MediaFolder& media = MediaFolder::none());
     // Takes the effect in every case; false (and the effect discarded) when not loaded, when
     // there are already ten effects or when there is none.
     bool addEffect(std::unique_ptr<FontEffect> effect);

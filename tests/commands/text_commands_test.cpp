@@ -46,7 +46,7 @@ TEST_F(TextCommands, LoadFontRepliesLogsAndTakesItsFlags) {
          "ERROR",
          {"ERROR (loadFont) : Font number -1 out of range."}},
         {"4 3 DejaVu Sans\t100000 0 0 11 1", "ERROR", {"ERROR (loadFont) : Loading failed."}},
-        {"107 3 " + utf16(u"x"), "ERROR", {}}, // a failed load leaves no font
+        {"107 3 " + utf16(u"x"), "OK 16 32", {"Got text size: 16 x 32 pixels."}}, // Serif kept
         {"4 3 DejaVu Sans\t20 0 0 -1 1", "OK", {"Font DejaVu Sans loaded, size 20"}},
         {"4 3 DejaVu Sans\t20 0 0 99 1", "OK", {"Font DejaVu Sans loaded, size 20"}},
     });

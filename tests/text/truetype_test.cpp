@@ -2,6 +2,7 @@
 // faces, the font system's lifetime and the glyph cache.
 #include "text/DropShadowEffect.h"
 #include "text/FontFace.h"
+#include "text/FontFile.h"
 #include "text/FontMatch.h"
 #include "text/FontSystem.h"
 #include "text/GlyphCache.h"
@@ -9,12 +10,17 @@
 #include "text/TrueTypeFont.h"
 #include "text/VerticalSmoothEffect.h"
 
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 
 namespace kavelin {
 namespace {
@@ -95,15 +101,20 @@ TEST_F(TrueTypeTest, HeightFollowsTheCellAndEmConvention) {
     EXPECT_EQ(measure(u"Sample"), sample);
 }
 
-TEST_F(TrueTypeTest, OutsizedHeightsFailUnknownNamesLoadAndEveryLoadDropsTheEffects) {
+// A load that fails leaves the font as it was, effects included; one that succeeds drops them.
+TEST_F(TrueTypeTest, FailedLoadsKeepTheFontAndEveryLoadDropsTheEffects) {
     EXPECT_FALSE(TrueTypeFont().addEffect(std::make_unique<VerticalSmoothEffect>()));
+    const int32_t width = widthOf(u"abc");
+    ASSERT_TRUE(font.addEffect(std::make_unique<VerticalSmoothEffect>()));
     for (int32_t height : {100000, -100000, INT32_MIN, INT32_MAX, 1025}) {
-        ASSERT_TRUE(font.load("DejaVu Sans", 32, false, false, 1, 11));
-        ASSERT_TRUE(font.addEffect(std::make_unique<VerticalSmoothEffect>()));
-        EXPECT_FALSE(font.load("DejaVu Sans", height, false, false, 1, 11)) << height;
-        EXPECT_TRUE(!font.loaded() && font.effectCount() == 0 && font.faceName().empty());
+        const Status loaded = font.load("DejaVu Sans", height, false, false, 1, 11);
+        EXPECT_EQ(loaded ? "loaded" : loaded.reason(), "") << height; // no file to name
+        EXPECT_TRUE(font.loaded() && font.effectCount() == 1 && font.height() == 24) << height;
+        EXPECT_EQ(widthOf(u"abc"), width);
     }
+    EXPECT_FALSE(font.load(nullptr, 20, false, false, 1, 11));
     EXPECT_TRUE(font.load("DejaVu Sans", 1024, false, false, 1, 11));
+    EXPECT_EQ(font.effectCount(), 0);
     ASSERT_TRUE(font.addEffect(std::make_unique<DropShadowEffect>(0, 1, 0, 0, 0, 0, 255)));
     EXPECT_TRUE(font.load("No Such Face 12345", 20, false, false, 1, 11)); // a fallback face
     EXPECT_TRUE(font.effectCount() == 0 && font.faceName() == "No Such Face 12345");
@@ -111,7 +122,62 @@ TEST_F(TrueTypeTest, OutsizedHeightsFailUnknownNamesLoadAndEveryLoadDropsTheEffe
     for (int32_t selector : {-1, 0, 9, 13, 99})
         EXPECT_TRUE(font.load("DejaVu Sans", 20, true, true, 1, selector)) << selector;
     EXPECT_EQ(font.charsetSelector(), 99);
-    EXPECT_FALSE(font.load(nullptr, 20, false, false, 1, 11));
+}
+
+// A face name that is a path loads that file (in the media folder when there is one); a path
+// to anything but a readable font fails, naming the file, and the font stays as it was.
+TEST_F(TrueTypeTest, FontFilesNamedByPath) {
+    MatchedFace serif;
+    ASSERT_TRUE(matchFace("DejaVu Serif", false, false, 11, serif));
+    const int32_t sans = widthOf(u"Kavelin");
+    const Status bySerifPath = font.load(serif.file.c_str(), 24, false, false, 1, 11);
+    ASSERT_TRUE(bySerifPath) << bySerifPath.reason();
+    const int32_t serifWidth = widthOf(u"Kavelin");
+    EXPECT_NE(serifWidth, sans);
+    ASSERT_TRUE(font.addEffect(std::make_unique<VerticalSmoothEffect>()));
+
+    test::TempDir dir("kavelin-fontfile");
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ttf").c_str(), 0600), 0);
+    std::ofstream(dir.file("text.ttf")) << "not a font";
+    std::filesystem::copy_file(serif.file, dir.file("copy.ttf"));
+    const std::pair<std::string, std::string> failures[] = {
+        {dir.file("fifo.ttf"), dir.file("fifo.ttf") + ": is a FIFO"},
+        {dir.file("text.ttf"), dir.file("text.ttf") + ": is not a font file"},
+        {dir.file("missing.ttf"), dir.file("missing.ttf") + ": No such file or directory"},
+        {dir.path().string(), dir.path().string() + ": is a directory"},
+    };
+    for (const auto& [path, reason] : failures) {
+        const Status loaded = font.load(path.c_str(), 24, false, false, 1, 11);
+        EXPECT_EQ(loaded ? "loaded" : loaded.reason(), reason);
+        EXPECT_EQ(std::tuple(font.faceName(), font.effectCount(), widthOf(u"Kavelin")),
+                  std::tuple(serif.file, 1, serifWidth));
+    }
+    // A bare file name ending like a font file is a path too, looked up in the media folder.
+    Result<MediaFolder> media = MediaFolder::open(dir.path().string());
+    ASSERT_TRUE(media);
+    EXPECT_TRUE(font.load("copy.ttf", 24, false, false, 1, 11, *media));
+    EXPECT_EQ(widthOf(u"Kavelin"), serifWidth);
+    const Status outside = font.load(serif.file.c_str(), 24, false, false, 1, 11, *media);
+    EXPECT_EQ(outside ? "loaded" : outside.reason(),
+              serif.file + ": leads outside the media folder");
+}
+
+// Faces of one unchanged file share its bytes; a changed file is read anew.
+TEST(FontFileTest, AnUnchangedFileIsHeldOnce) {
+    test::TempDir dir("kavelin-fontbytes");
+    const std::string path = dir.file("face.ttf");
+    std::ofstream(path) << "face";
+    const auto read = [&] {
+        Result<ReadableFile> file = ReadableFile::open(path);
+        return file ? readFontFile(*file).value() : nullptr;
+    };
+    const FontBytes first = read();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(read(), first);
+    std::ofstream(path, std::ios::app) << "s";
+    const FontBytes changed = read();
+    EXPECT_NE(changed, first);
+    EXPECT_EQ(std::string(changed->begin(), changed->end()), "faces");
 }
 
 TEST(LineBreak, BreaksAtTheLastSpaceWithinTheFitAndConsumesOneUnit) {
@@ -355,8 +421,12 @@ TEST_F(TrueTypeBoldTest, ARealBoldFaceIsChosenAndDrawnWithoutEmboldening) {
     // A synthesised bold of the regular face is emboldened, and is not the real bold.
     MatchedFace synthetic = regular;
     synthetic.synthesiseBold = true;
-    std::unique_ptr<FontFace> face = FontFace::open(synthetic, -kEm, nullptr);
-    ASSERT_NE(face, nullptr);
+    Result<ReadableFile> file = ReadableFile::open(regular.file);
+    ASSERT_TRUE(file) << file.reason();
+    Result<std::unique_ptr<FontFace>> opened =
+        FontFace::open(std::move(*file), synthetic, -kEm, nullptr);
+    ASSERT_TRUE(opened);
+    FontFace* face = opened->get();
     ShapedText shaped;
     ASSERT_TRUE(face->shape(u"H", 1, shaped));
     ASSERT_EQ(shaped.glyphs.size(), 1u);
