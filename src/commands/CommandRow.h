@@ -69,7 +69,7 @@ public:
 
     // The i-th numeric field of the row (text fields are not counted).
     int32_t operator[](size_t i) const { return i < numbers_.size() ? numbers_[i] : 0; }
-    // The row's text field, cut to kMaxTextLength bytes.
+    // The row's text field (at most kMaxTextLength bytes: a longer one refuses the line).
     const std::string& text() const { return text_; }
     const Utf16Text& freeText() const { return freeText_; }
     const Command& command() const { return command_; }

@@ -14,8 +14,7 @@ namespace {
 
 constexpr int kMaxValues = 16;
 // A text field is scanned as "%n%*[^\t]%n": its two positions mark where it begins and ends in
-// the argument text, so a text longer than the limit can be cut without losing the fields
-// behind it.
+// the argument text, so its length is known without a buffer to hold it.
 constexpr const char* kTextScan = "%n%*[^\t]%n";
 
 bool isReserved(int32_t number) {
@@ -90,8 +89,12 @@ Utf16Text freeTextOf(const Command& command, FreeText kind) {
     return {reinterpret_cast<const unsigned char*>(start), static_cast<size_t>(end - start)};
 }
 
-std::unique_ptr<Arguments> scan(const CommandRow& row, const std::string& format,
-                                const Command& command) {
+Result<std::unique_ptr<Arguments>> scan(const CommandRow& row, const std::string& format,
+                                        const Command& command) {
+    const auto missing = [&] {
+        return failure("ERROR : Missing arguments for command " + std::to_string(command.number()) +
+                       ".");
+    };
     std::array<int, kMaxValues> v{};
     std::vector<int32_t> numbers;
     std::string text;
@@ -118,13 +121,17 @@ std::unique_ptr<Arguments> scan(const CommandRow& row, const std::string& format
             const int begin = v[textAt];
             const int end = v[textAt + 1];
             if (begin == unset || end == unset)
-                return nullptr;
-            const size_t length =
-                std::min(static_cast<size_t>(end - begin), Arguments::kMaxTextLength);
+                return missing();
+            // A longer text is refused rather than cut: a cut path names another file.
+            const size_t length = static_cast<size_t>(end - begin);
+            if (length > Arguments::kMaxTextLength)
+                return failure("ERROR : Text too long for command " +
+                               std::to_string(command.number()) + " (at most " +
+                               std::to_string(Arguments::kMaxTextLength) + " bytes).");
             text.assign(args + begin, length);
         }
         if (converted < row.required)
-            return nullptr;
+            return missing();
         for (size_t i = 0, slot = 0; i < row.fields.size(); ++i) {
             if (row.fields[i].type == FieldType::Text) {
                 slot += 2;
@@ -154,7 +161,7 @@ std::string exampleCell(const CommandRow& row) {
 
 } // namespace
 
-std::unique_ptr<Arguments> parseArguments(const CommandRow& row, const Command& command) {
+Result<std::unique_ptr<Arguments>> parseArguments(const CommandRow& row, const Command& command) {
     const Table& t = table();
     const CommandRow* known = findCommandRow(row.number);
     const std::string format =
@@ -183,12 +190,12 @@ CommandResult dispatchCommand(CommandContext& context, const Command& command) {
         context.log.log("Unsupported command (%d)", number);
         return CommandResult::error();
     }
-    const std::unique_ptr<Arguments> arguments = parseArguments(*row, command);
+    const Result<std::unique_ptr<Arguments>> arguments = parseArguments(*row, command);
     if (!arguments) {
-        context.log.log("ERROR : Missing arguments for command %d.", number);
+        context.log.log("%s", arguments.reason().c_str());
         return CommandResult::error();
     }
-    return row->handler(context, *arguments);
+    return row->handler(context, **arguments);
 }
 
 std::string commandReference() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Result.h"
 #include "commands/CommandRow.h"
 
 #include <memory>
@@ -13,9 +14,10 @@ CommandRows commandRows();
 // The row of a number, or none.
 const CommandRow* findCommandRow(int32_t number);
 
-// The values of the command's argument text by the row's fields; none when a field that the
-// row requires is missing.
-std::unique_ptr<Arguments> parseArguments(const CommandRow& row, const Command& command);
+// The values of the command's argument text by the row's fields; or, when a field that the row
+// requires is missing or a text field is longer than Arguments::kMaxTextLength, the log line
+// that says so.
+Result<std::unique_ptr<Arguments>> parseArguments(const CommandRow& row, const Command& command);
 
 // Parses the command's argument text by its row and runs its handler. Unknown, reserved and
 // incomplete lines are answered ERROR (with a log line where there is one to say).

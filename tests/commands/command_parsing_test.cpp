@@ -16,37 +16,45 @@ std::string scan(const std::string& line) {
     const CommandRow* row = findCommandRow(command.number());
     if (row == nullptr)
         return "<no row>";
-    const std::unique_ptr<Arguments> a = parseArguments(*row, command);
-    if (!a)
-        return "<missing>";
+    const Result<std::unique_ptr<Arguments>> parsed = parseArguments(*row, command);
+    if (!parsed)
+        return "<" + parsed.reason() + ">";
+    const Arguments& a = **parsed;
     std::string out;
     size_t numbers = 0;
     for (const FieldSpec& field : row->fields) {
         out += out.empty() ? "" : " ";
-        out +=
-            field.type == FieldType::Text ? "[" + a->text() + "]" : std::to_string((*a)[numbers++]);
+        out += field.type == FieldType::Text ? "[" + a.text() + "]" : std::to_string(a[numbers++]);
     }
     return out;
 }
 
 std::u16string freeText(const std::string& line) {
     const Command command(line.c_str(), line.size());
-    const std::unique_ptr<Arguments> arguments =
+    const Result<std::unique_ptr<Arguments>> arguments =
         parseArguments(*findCommandRow(command.number()), command);
-    return arguments ? arguments->freeText().units() : u"<missing>";
+    return arguments ? (*arguments)->freeText().units() : u"<missing>";
 }
 
 } // namespace
 
-TEST(CommandParsingTest, TextFieldsRunToTheNextTabAndAreCutAt511Bytes) {
+// A text longer than 511 bytes refuses the line: cut short, a path would name another file.
+TEST(CommandParsingTest, TextFieldsRunToTheNextTabAndAreAtMost511Bytes) {
+    const std::string missing = "<ERROR : Missing arguments for command 64.>";
     EXPECT_EQ(scan("63 5 titles\\big logo.tga"), "5 [titles\\big logo.tga]");
     EXPECT_EQ(scan("63 5 logo.tga\r"), "5 [logo.tga\r]");
     EXPECT_EQ(scan("64 5 clips\\run_\t0 24"), "5 [clips\\run_] 0 24");
     // Without the tab the text swallows the frame numbers, which are then missing.
-    EXPECT_EQ(scan("64 5 clips\\run_ 0 24"), "<missing>");
+    EXPECT_EQ(scan("64 5 clips\\run_ 0 24"), missing);
     EXPECT_EQ(scan("65 1 720 100 3 Hello, world\t1 2 40"), "1 720 100 3 [Hello, world] 1 2 40");
-    const std::string path(600, 'p');
-    EXPECT_EQ(scan("64 2 " + path + "\t3 4"), "2 [" + path.substr(0, 511) + "] 3 4");
+    const std::string path(511, 'p');
+    EXPECT_EQ(scan("64 2 " + path + "\t3 4"), "2 [" + path + "] 3 4");
+    for (const std::string& line :
+         {"64 2 " + path + "q\t3 4", "64 2 " + path + "q", "4 1 " + path + "q\t1 2 3 4 5",
+          "58 1 " + path + "q\t1 2 3 4 5 6 7 8 9 10 11"})
+        EXPECT_EQ(scan(line), "<ERROR : Text too long for command " +
+                                  line.substr(0, line.find(' ')) + " (at most 511 bytes).>")
+            << line.substr(0, 4);
 }
 
 TEST(CommandParsingTest, FieldsInRowOrderWithHexadecimalForFonts) {
@@ -73,6 +81,18 @@ TEST_F(CommandParsing, MissingFieldsAreRefusedBeforeTheHandler) {
                                       line.substr(0, line.find(' ')) + "."});
     }
     EXPECT_EQ(scene.forCommand()->findLayer(0), nullptr);
+}
+
+TEST_F(CommandParsing, OverlongTextsAreRefusedBeforeTheHandler) {
+    run("116");
+    run("121 0");
+    take();
+    const std::string text(512, 'a');
+    walk({{"63 0 " + text, "ERROR", {"ERROR : Text too long for command 63 (at most 511 bytes)."}},
+          {"65 0 10 10 0 " + text + "\t0 0 0",
+           "ERROR",
+           {"ERROR : Text too long for command 65 (at most 511 bytes)."}},
+          {"124 0", "ERROR", {"ERROR (getLayerImageSize) : Layer 0 has no image."}}});
 }
 
 TEST_F(CommandParsing, ReservedAndUnknownNumbers) {
@@ -128,7 +148,7 @@ TEST(CommandReferenceTest, TheReadmeTableIsTheReferenceAndItsExamplesParse) {
         const std::string example = row.example;
         const Command command(example.c_str(), example.size());
         EXPECT_EQ(command.number(), row.number) << example;
-        EXPECT_NE(parseArguments(row, command), nullptr) << example;
+        EXPECT_TRUE(parseArguments(row, command)) << example;
         EXPECT_EQ(row.exampleReply[0], 'O') << example; // examples show success
     }
 }
