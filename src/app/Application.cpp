@@ -131,7 +131,7 @@ bool Application::startUp() {
     }
     port_ = server_->port();
     Result<std::unique_ptr<CommandExecutor>> executor =
-        CommandExecutor::create(engine_->scene(), log_, *outputCommands_);
+        CommandExecutor::create(engine_->scene(), log_, *outputCommands_, settings_.media);
     if (!executor) {
         failure_ = Failure::Processor;
         log_.log("Kavelin initialization failed.");

@@ -20,6 +20,7 @@ class CommandServer;
 class Engine;
 class FrameConsumer;
 class LogSink;
+class MediaFolder;
 class OutputCommands;
 class WindowControl;
 
@@ -36,6 +37,8 @@ public:
         bool scale = true;
         // Output specs: "window", "raw:PATH".
         std::vector<std::string> outputs;
+        // Where commands open the files they name; none: paths as given.
+        std::shared_ptr<const MediaFolder> media;
     };
     // Makes the consumer of one output spec; the GUI runner makes the window.
     using OutputFactory =

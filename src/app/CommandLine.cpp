@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "base/MediaFolder.h"
+
 #include <charconv>
 
 namespace kavelin {
@@ -109,6 +111,13 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return invalid("--listen needs an IPv4 address");
             c.listenAddress = args[++i];
+        } else if (a == "--media") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return invalid("--media needs a folder");
+            Result<MediaFolder> folder = MediaFolder::open(args[++i]);
+            if (!folder)
+                return invalid("--media " + folder.reason());
+            c.media = std::make_shared<const MediaFolder>(std::move(*folder));
         } else if (a == "--output") {
             if (i + 1 >= args.size() || !validOutput(args[i + 1]))
                 return invalid("--output needs window or raw:PATH");
@@ -128,6 +137,7 @@ const char* usageText() {
     return "Usage:\n"
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--format NAME] [--output "
            "SPEC]...\n"
+           "          [--media DIR]\n"
            "  kavelin render [--format NAME] [--png DIR] [--raw FILE] SCRIPT   (SCRIPT may be - "
            "for\n"
            "                 standard input)\n"
@@ -149,6 +159,12 @@ const char* usageText() {
            "                    windows), raw:PATH (every frame's bytes, B G R A, to a file, "
            "which\n"
            "                    is replaced, or to a FIFO); headless without --output: none\n"
+           "  --media DIR       open the files that commands name in DIR only: relative to "
+           "it,\n"
+           "                    and never outside it (absolute paths, .. and symbolic links "
+           "that\n"
+           "                    lead out are refused); use it, and --listen 127.0.0.1 or a\n"
+           "                    firewall, when other machines can reach the port\n"
            "  --commands        print the command reference\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"

@@ -2,10 +2,13 @@
 
 #include "engine/Format.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace kavelin {
+
+class MediaFolder;
 
 // What the program was asked to do, read from its arguments.
 struct CommandLine {
@@ -18,6 +21,8 @@ struct CommandLine {
     Format format;
     // --output SPEC, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
+    // --media DIR, opened while the arguments are read (none: paths as given)
+    std::shared_ptr<const MediaFolder> media;
     // render mode
     std::string pngDir;
     std::string rawFile;

@@ -179,6 +179,7 @@ int runGui(const CommandLine& commandLine, int argc, char** argv) {
     settings.listenAddress = commandLine.listenAddress;
     settings.format = commandLine.format;
     settings.outputs = commandLine.outputs;
+    settings.media = commandLine.media;
     if (settings.outputs.empty())
         settings.outputs.push_back("window");
     return runControlSession(settings, log, [](ControlDialog& dialog) { closeOnSignals(dialog); });

@@ -28,6 +28,7 @@ int runHeadless(const CommandLine& commandLine) {
     settings.listenAddress = commandLine.listenAddress;
     settings.format = commandLine.format;
     settings.outputs = commandLine.outputs;
+    settings.media = commandLine.media;
     Application app(settings, log,
                     [&log](const std::string& spec) { return makeOutput(spec, log); });
     app.start();

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "base/MediaFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -48,12 +49,27 @@ TEST(CommandLineTest, ModesAndRefusals) {
     EXPECT_EQ(parse("--help").mode, Mode::Help);
     EXPECT_EQ(parse("--headless --version").mode, Mode::Version);
     EXPECT_EQ(parse("--port 99 --commands").mode, Mode::Commands);
-    for (const char* line : {"--port 0", "--port 65536", "--port 12x", "--port _", "--port",
-                             "--bogus", "--listen", "--format", "--format ntsc9", "--output",
-                             "--output raw:", "--output tv", "--headless --output window", "render",
-                             "render a b", "render --png", "render --output window s"}) {
+    for (const char* line :
+         {"--port 0", "--port 65536", "--port 12x", "--port _", "--port", "--bogus", "--listen",
+          "--format", "--format ntsc9", "--output", "--output raw:", "--output tv",
+          "--headless --output window", "render", "render a b", "render --png",
+          "render --output window s", "--media", "--media _"}) {
         const CommandLine c = parse(line);
         EXPECT_EQ(c.mode, Mode::Invalid) << line;
         EXPECT_FALSE(c.error.empty()) << line;
     }
+}
+
+// The media folder is opened while the arguments are read: one that cannot be opened is a bad
+// option like any other (exit code 2 with its line).
+TEST(CommandLineTest, MediaFolder) {
+    EXPECT_EQ(parse("").media, nullptr);
+    const CommandLine c = parse("--headless --media /tmp");
+    ASSERT_EQ(c.mode, Mode::Run);
+    ASSERT_NE(c.media, nullptr);
+    EXPECT_TRUE(c.media->confined());
+    const CommandLine missing = parse("--media /nonexistent/kavelin-media");
+    EXPECT_EQ(missing.mode, Mode::Invalid);
+    EXPECT_EQ(missing.error, "--media /nonexistent/kavelin-media: No such file or directory");
+    EXPECT_EQ(parse("--media /dev/null").error, "--media /dev/null: Not a directory");
 }
