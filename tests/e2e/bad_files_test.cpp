@@ -1,0 +1,148 @@
+// The real program, headless, given files that are not what they claim to be, with and without
+// a media folder: every such line gets ERROR at once, says why in the log, and leaves the
+// pictures and fonts it would have replaced as they were.
+#include "support/ChildProcess.h"
+#include "support/ServerTestSupport.h"
+#include "support/TempDir.h"
+#include "support/TgaWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace kavelin::test;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A bad line, the reason line it must log, and a different one beneath a media folder. $P in a
+// text stands for where the files are: the media folder's path, or nothing beneath it.
+struct BadLine {
+    const char* what;
+    std::string line, reason;
+    std::string mediaReason = {};
+    bool mediaOnly = false;
+};
+
+std::string expand(std::string text, const std::string& place) {
+    for (size_t at; (at = text.find("$P")) != std::string::npos;)
+        text.replace(at, 2, place);
+    return text;
+}
+
+class BadFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(media);
+        ASSERT_TRUE(writeTga(file("good.tga"), 40, 30, std::vector<uint32_t>(40 * 30, 0xFF102030)));
+        for (const char* name : {"seq_0000.tga", "seq_0001.tga", "broken_0000.tga"})
+            ASSERT_TRUE(writeTga(file(name), 8, 8, std::vector<uint32_t>(64, 0xFF405060)));
+        for (const char* name : {"fifo.tga", "broken_0001.tga", "piped.txt"})
+            ASSERT_EQ(::mkfifo(file(name).c_str(), 0600), 0);
+        fs::create_symlink("/dev/zero", file("zero.tga"));
+        fs::create_directory(file("dir.tga"));
+        fs::copy_file(file("good.tga"), file("cut.tga"));
+        fs::resize_file(file("cut.tga"), 10);
+        // 65535 x 65535 pixels of 32 bits, 100 bytes of them.
+        fs::copy_file(file("good.tga"), file("claims.tga"));
+        std::fstream(file("claims.tga"), std::ios::in | std::ios::out | std::ios::binary)
+            .seekp(12)
+            .write("\xFF\xFF\xFF\xFF", 4);
+        fs::resize_file(file("claims.tga"), 118);
+        const std::string sheet =
+            std::string(KAVELIN_SOURCE_DIR) + "/examples/fonts/dejavu_sans_24";
+        fs::copy_file(sheet + ".tga", file("font.tga"));
+        fs::copy_file(sheet + ".txt", file("font.txt"));
+        fs::copy_file(sheet + ".tga", file("piped.tga"));
+        // Outside the media folder, and a relative link to it from inside.
+        ASSERT_TRUE(writeTga(temp.file("secret.tga"), 2, 2, std::vector<uint32_t>(4, 0)));
+        fs::create_symlink("../secret.tga", file("link.tga"));
+    }
+    std::string file(const std::string& name) const { return media + "/" + name; }
+
+    // Runs the table against the program started with `options`, files named with `place`.
+    void walk(const std::vector<std::string>& options, const std::string& place, bool inMedia) {
+        const uint16_t port = freePort();
+        std::vector<std::string> argv{KAVELIN_BINARY,       "--headless", "--port",
+                                      std::to_string(port), "--listen",   "127.0.0.1"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        const std::string out = temp.file(inMedia ? "media.txt" : "plain.txt");
+        ChildProcess server(argv, {}, out, out);
+        ASSERT_TRUE(waitUntil([&] { return readFile(out).find("Ready.\n") != std::string::npos; }));
+        Client client(port);
+        ASSERT_TRUE(client.connected());
+        const auto ask = [&](const std::string& line) {
+            EXPECT_TRUE(client.send(line + "\n"));
+            const std::string reply = client.readLine();
+            return reply.empty() ? "<no reply>" : reply.substr(0, reply.size() - 1);
+        };
+        const std::string textLayer = "95 2 400 100 0 Hi\t0 0 0";
+        for (const auto& [line, reply] : std::vector<std::pair<std::string, std::string>>{
+                 {"116", "OK 0"},
+                 {"121 0", "OK 0"},
+                 {"121 0", "OK 1"},
+                 {"121 0", "OK 2"},
+                 {"63 0 " + place + "good.tga", "OK"},
+                 {"64 1 " + place + "seq_\t0 1", "OK"},
+                 {"58 0 " + place + "font.tga\t0 255 255 0 0 0 0 0 0 0 0", "OK"},
+                 {textLayer, "OK"}})
+            ASSERT_EQ(ask(line), reply) << line;
+        const std::string textSize = ask("124 2");
+
+        for (const BadLine& bad : table) {
+            if (bad.mediaOnly && !inMedia)
+                continue;
+            const std::string line = expand(bad.line, place);
+            EXPECT_EQ(ask(line), "ERROR") << bad.what;
+            // What was loaded before is there as it was, and the program answers at once.
+            EXPECT_EQ(ask("124 0"), "OK 40 30") << bad.what;
+            EXPECT_EQ(ask("124 1"), "OK 8 8") << bad.what;
+            EXPECT_EQ(ask(textLayer), "OK") << bad.what;
+            EXPECT_EQ(ask("124 2"), textSize) << bad.what;
+            const std::string reason =
+                expand(inMedia && !bad.mediaReason.empty() ? bad.mediaReason : bad.reason, place);
+            // The log is written by a thread of its own, soon after the reply.
+            EXPECT_TRUE(waitUntil([&] {
+                return readFile(out).find("\n" + reason + "\n") != std::string::npos;
+            })) << bad.what
+                << ": " << reason;
+        }
+    }
+
+    TempDir temp{"kavelin-bad-files"};
+    const std::string media = temp.file("media");
+    const std::string longName = std::string(600, 'a');
+    const std::vector<BadLine> table = {
+        {"a FIFO", "63 0 $Pfifo.tga", "ERROR : $Pfifo.tga: is a FIFO."},
+        {"/dev/zero through a symbolic link", "63 0 $Pzero.tga", "ERROR : $Pzero.tga: is a device.",
+         "ERROR : zero.tga: leads outside the media folder."},
+        {"a directory", "63 0 $Pdir.tga", "ERROR : $Pdir.tga: is a directory."},
+        {"a truncated file", "63 0 $Pcut.tga", "ERROR : $Pcut.tga: is too short for a TGA header."},
+        {"a header claiming more than the file", "63 0 $Pclaims.tga",
+         "ERROR : $Pclaims.tga: header claims more than the file holds."},
+        {"an overlong path", "63 0 $P" + longName,
+         "ERROR : Text too long for command 63 (at most 511 bytes)."},
+        {"a sequence frame that is a FIFO", "64 1 $Pbroken_\t0 5",
+         "ERROR : $Pbroken_0001.tga: is a FIFO."},
+        {"an overlong sequence name", "64 1 $P" + std::string(300, 's') + "\t0 1",
+         "ERROR : $P" + std::string(300, 's') + "0000.tga: file name longer than 259 bytes."},
+        {"a spacing file that is a FIFO", "58 0 $Ppiped.tga\t0 255 255 0 0 0 0 0 0 0 0",
+         "ERROR : $Ppiped.txt: is a FIFO."},
+        {"a truncated glyph sheet", "58 0 $Pcut.tga\t0 255 255 0 0 0 0 0 0 0 0",
+         "ERROR : $Pcut.tga: is too short for a TGA header."},
+        {"a way up out of the media folder", "63 0 ../secret.tga",
+         "ERROR : ../secret.tga: leads outside the media folder.", "", true},
+        {"an absolute path", "63 0 " + file("good.tga"),
+         "ERROR : " + file("good.tga") + ": leads outside the media folder.", "", true},
+        {"a symbolic link out of the media folder", "63 0 link.tga",
+         "ERROR : link.tga: leads outside the media folder.", "", true},
+    };
+};
+
+} // namespace
+
+TEST_F(BadFilesTest, EveryBadFileGetsErrorAndLeavesWhatWasLoaded) {
+    walk({}, media + "/", false);
+    walk({"--media", media}, "", true);
+}
