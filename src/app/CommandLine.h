@@ -2,6 +2,7 @@
 
 #include "engine/Format.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct CommandLine {
     int port = 2031;
     std::string listenAddress = "0.0.0.0";
     Format format;
+    // --memory-limit SIZE: the memory budget in bytes; 0 for the default (half the machine's
+    // physical memory).
+    uint64_t memoryLimit = 0;
     // --output SPEC, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
     // render mode
