@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "base/MediaFolder.h"
+#include "base/MemoryBudget.h"
 
 #include <charconv>
 
@@ -45,13 +46,29 @@ bool takeFormat(const std::vector<std::string>& args, size_t& i, CommandLine& c,
     return true;
 }
 
+// --memory-limit SIZE for the server and for render; false when it is not this option.
+bool takeMemoryLimit(const std::vector<std::string>& args, size_t& i, CommandLine& c,
+                     std::string& error) {
+    if (args[i] != "--memory-limit")
+        return false;
+    const std::optional<uint64_t> size =
+        i + 1 < args.size() ? parseMemorySize(args[i + 1]) : std::nullopt;
+    if (!size)
+        error = "--memory-limit needs a size above 0: bytes, or a number with K, M, G or T "
+                "(512M, 4G)";
+    else
+        c.memoryLimit = *size;
+    ++i;
+    return true;
+}
+
 CommandLine parseRender(const std::vector<std::string>& args) {
     CommandLine c;
     c.mode = CommandLine::Mode::Render;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string error;
-        if (takeFormat(args, i, c, error)) {
+        if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--png" || a == "--raw") {
@@ -98,7 +115,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             c.mode = Mode::Commands;
             return c;
         }
-        if (takeFormat(args, i, c, error)) {
+        if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--headless") {
@@ -137,10 +154,10 @@ const char* usageText() {
     return "Usage:\n"
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--format NAME] [--output "
            "SPEC]...\n"
-           "          [--media DIR]\n"
-           "  kavelin render [--format NAME] [--png DIR] [--raw FILE] SCRIPT   (SCRIPT may be - "
-           "for\n"
-           "                 standard input)\n"
+           "          [--media DIR] [--memory-limit SIZE]\n"
+           "  kavelin render [--format NAME] [--memory-limit SIZE] [--png DIR] [--raw FILE] "
+           "SCRIPT\n"
+           "                 (SCRIPT may be - for standard input)\n"
            "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
            "                 [--effect none|shadow|outline] OUTPUT.tga\n"
            "  kavelin --commands | --help | --version\n"
@@ -165,6 +182,10 @@ const char* usageText() {
            "that\n"
            "                    lead out are refused); use it, and --listen 127.0.0.1 or a\n"
            "                    firewall, when other machines can reach the port\n"
+           "  --memory-limit SIZE\n"
+           "                    memory that pictures, frames, layers and fonts may take together:\n"
+           "                    bytes, or K, M, G, T (512M, 4G); a command that would pass it\n"
+           "                    gets ERROR (default: half the machine's physical memory)\n"
            "  --commands        print the command reference\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"

@@ -2,6 +2,7 @@
 
 #include "engine/Format.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct CommandLine {
     int port = 2031;
     std::string listenAddress = "0.0.0.0";
     Format format;
+    // --memory-limit SIZE: the memory budget in bytes; 0 for the default (half the machine's
+    // physical memory).
+    uint64_t memoryLimit = 0;
     // --output SPEC, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
     // --media DIR, opened while the arguments are read (none: paths as given)

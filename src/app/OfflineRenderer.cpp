@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <memory>
+#include <new>
 #include <string_view>
 
 namespace kavelin {
@@ -137,7 +138,11 @@ private:
     }
 
     bool composeFrame() {
-        const std::shared_ptr<const Frame> composed = engine_->composeFrame(frameNumber_ + 1);
+        std::shared_ptr<const Frame> composed;
+        try {
+            composed = engine_->composeFrame(frameNumber_ + 1);
+        } catch (const std::bad_alloc&) {
+        }
         if (!composed)
             return fail("no memory for a frame");
         const FrameBuffer& frame = *composed->pixels;

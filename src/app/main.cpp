@@ -4,6 +4,7 @@
 #include "app/HeadlessRunner.h"
 #include "app/OfflineRenderer.h"
 #include "app/SpriteFontMaker.h"
+#include "base/MemoryBudget.h"
 #include "commands/CommandTable.h"
 
 #include <algorithm>
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     // handle where it happens, not a reason to end the program.
     std::signal(SIGPIPE, SIG_IGN);
     CommandLine cl = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (cl.memoryLimit != 0)
+        kavelin::MemoryBudget::process().setLimit(cl.memoryLimit);
     switch (cl.mode) {
     case CommandLine::Mode::Help:
         std::fputs(kavelin::usageText(), stdout);

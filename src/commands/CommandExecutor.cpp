@@ -1,11 +1,35 @@
 #include "commands/CommandExecutor.h"
 
 #include "base/MediaFolder.h"
+#include "base/MemoryBudget.h"
 #include "commands/CommandTable.h"
 #include "engine/LogSink.h"
 #include "text/FontTable.h"
 
+#include <new>
+
 namespace kavelin {
+
+namespace {
+
+// One command's memory troubles, in the log where they happen (before the command's own error
+// line, if it has one).
+class CommandMemoryWatch final : public MemoryWatch {
+public:
+    CommandMemoryWatch(LogSink& log, int32_t number) : log_(log), number_(number) {}
+
+    void onOverBudget(uint64_t limit) override {
+        log_.log("ERROR : Command %d exceeds the memory budget of %s.", number_,
+                 formatMemorySize(limit).c_str());
+    }
+    void onOutOfMemory() override { log_.log("ERROR : Out of memory for command %d.", number_); }
+
+private:
+    LogSink& log_;
+    int32_t number_;
+};
+
+} // namespace
 
 Result<std::unique_ptr<CommandExecutor>>
 CommandExecutor::create(SharedScene& scene, LogSink& log, OutputCommands& outputs,
@@ -37,17 +61,32 @@ std::string CommandExecutor::execute(const char* line, size_t length) {
     CommandResult result;
     {
         std::lock_guard lock(mutex_);
-        if (command.number() >= 1000) {
-            result = outputs_.execute(command);
-        } else {
-            CommandContext context{scene_, *fonts_, log_, *media_};
-            result = dispatchCommand(context, command);
+        CommandMemoryWatch watch(log_, command.number());
+        // Commands build what they change aside and publish it in one step, so a failed
+        // allocation anywhere leaves the scene and the fonts as they were.
+        try {
+            if (command.number() >= 1000) {
+                result = outputs_.execute(command);
+            } else {
+                CommandContext context{scene_, *fonts_, log_, *media_};
+                result = dispatchCommand(context, command);
+            }
+        } catch (const std::bad_alloc&) {
+            reportOutOfMemory();
+            result = CommandResult::error();
         }
+        if (watch.overBudget() || watch.outOfMemory())
+            result = CommandResult::error();
     }
+    // "OK" and "ERROR" need no memory of their own; a result that cannot be added is an error.
     std::string reply = result.ok ? "OK" : "ERROR";
     if (result.ok && !result.text.empty()) {
-        reply += ' ';
-        reply += result.text;
+        try {
+            reply += ' ';
+            reply += result.text;
+        } catch (const std::bad_alloc&) {
+            reply = "ERROR";
+        }
     }
     return reply;
 }

@@ -43,16 +43,16 @@ CommandResult resetLayer(CommandContext& c, const Arguments& a) {
 CommandResult initLayerSize(CommandContext& c, const Arguments& a) {
     if (!layerExists(c, a[0]))
         return CommandResult::error();
+    // A size that cannot be had leaves the layer as it was.
     auto picture = std::make_shared<Image>();
-    const bool allocated = picture->allocate(a[1], a[2]);
+    if (!picture->allocate(a[1], a[2])) {
+        c.log.log("ERROR (initLayer_size) : init failed.");
+        return CommandResult::error();
+    }
     withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
         scene.retire(layer.setFrames({std::move(picture)}, 1, true));
         layer.setWindow(a[1], a[2]);
     });
-    if (!allocated) {
-        c.log.log("ERROR (initLayer_size) : init failed.");
-        return CommandResult::error();
-    }
     c.log.log("Layer %d initialized to %d x %d", a[0], a[1], a[2]);
     return CommandResult::success();
 }
@@ -165,10 +165,10 @@ CommandResult initLayerTgaSequence(CommandContext& c, const Arguments& a) {
     return CommandResult::success();
 }
 
-enum class Copied { NoLayer, NoPicture, Done };
+enum class Copied { NoLayer, NoPicture, NoMemory, Done };
 
-// Draws a region of the source layer's picture into the destination's at its cursor. A picture
-// that cannot be copied for want of memory stays as it is.
+// Draws a region of the source layer's picture into the destination's at its cursor. Without
+// the memory for the copy or the grown picture, the destination stays as it was.
 Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_t x, int32_t y,
                   int32_t w, int32_t h, bool whole) {
     PictureEdit edit;
@@ -189,8 +189,10 @@ Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_
     }
     Image* drawn = edit.target();
     if (drawn == nullptr)
-        return Copied::Done;
-    drawn->drawImage(edit.cursor(), *from, x, y, w, h);
+        return Copied::NoMemory;
+    // A region outside the source draws nothing; any other failure is a refused allocation.
+    if (!drawn->drawImage(edit.cursor(), *from, x, y, w, h) && from->containsRect(x, y, w, h))
+        return Copied::NoMemory;
     const Point anchor = edit.cursor().anchor(drawn->width(), drawn->height());
     withLayer(c, destination, [&](Layer& layer, SharedScene::Access& scene) {
         edit.finish(layer, scene);
@@ -203,7 +205,7 @@ Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_
 
 CommandResult copyLayer(CommandContext& c, const Arguments& a) {
     const Copied copied = copyRegion(c, a[0], a[1], 0, 0, 0, 0, true);
-    if (copied == Copied::NoLayer)
+    if (copied == Copied::NoLayer || copied == Copied::NoMemory)
         return CommandResult::error();
     c.log.log("Layer %d copied to layer %d.", a[1], a[0]);
     return CommandResult::of(copied == Copied::Done);
@@ -281,11 +283,20 @@ CommandResult cropLayerToRect(CommandContext& c, const Arguments& a) {
     return CommandResult::success();
 }
 
+// The 0 x 0 picture of a cleared layer, made before the scene is touched; none without memory.
+std::shared_ptr<const Image> emptyPicture() {
+    auto empty = std::make_shared<Image>();
+    return empty->allocate(0, 0) ? empty : nullptr;
+}
+
 CommandResult clearLayer(CommandContext& c, const Arguments& a) {
+    const std::shared_ptr<const Image> empty = emptyPicture();
+    if (!empty)
+        return CommandResult::error();
     bool cleared = false;
     if (!withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
             scene.retire(layer.imageRef());
-            cleared = layer.clearImage();
+            cleared = layer.clearImage(empty);
         }))
         return CommandResult::error();
     if (!cleared) {
@@ -297,11 +308,14 @@ CommandResult clearLayer(CommandContext& c, const Arguments& a) {
 }
 
 CommandResult clearAllLayers(CommandContext& c, const Arguments&) {
+    const std::shared_ptr<const Image> empty = emptyPicture();
+    if (!empty)
+        return CommandResult::error();
     {
         SharedScene::Access scene = c.scene.forCommand();
         scene->forEachLayer([&](Layer& layer, const LayerSet&) {
             scene.retire(layer.imageRef());
-            layer.clearImage();
+            layer.clearImage(empty);
         });
     }
     c.log.log("All layers cleared.");

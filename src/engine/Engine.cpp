@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include <algorithm>
+#include <new>
 
 namespace kavelin {
 
@@ -97,9 +98,16 @@ std::shared_ptr<const Frame> Engine::composeFrame(int64_t number,
 void Engine::onTick(const Tick& tick) {
     const SteadyClock::time_point began = SteadyClock::now();
     skipped_.fetch_add(static_cast<uint64_t>(tick.skipped));
-    std::shared_ptr<const Frame> frame = composeFrame(tick.frame, tick.deadline);
-    if (!frame)
+    std::shared_ptr<const Frame> frame;
+    try {
+        frame = composeFrame(tick.frame, tick.deadline);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: this frame is skipped, the next one tries again.
+    }
+    if (!frame) {
+        skipped_.fetch_add(1);
         return;
+    }
     {
         std::lock_guard lock(outputsMutex_);
         for (const Output& output : outputs_)

@@ -20,7 +20,8 @@ namespace kavelin {
 struct EngineStats {
     uint64_t frames = 0;  // composed and handed to the outputs
     uint64_t late = 0;    // handed out more than a quarter of a period after their deadline
-    uint64_t skipped = 0; // deadlines that passed while an earlier frame was still being made
+    uint64_t skipped = 0; // deadlines that passed while an earlier frame was still being made,
+                          // and frames not made for want of memory
     std::chrono::nanoseconds longestLockWait{0};
 };
 

@@ -1,6 +1,7 @@
 #include "engine/Frame.h"
 
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace kavelin {
@@ -30,10 +31,15 @@ std::shared_ptr<Frame> FramePool::acquire() {
         if (!frame->pixels)
             return nullptr;
     }
-    // The last holder, on whatever thread, puts the frame back on the shelf.
+    // The last holder, on whatever thread, puts the frame back on the shelf, or frees it when
+    // the shelf cannot grow for want of memory.
     return std::shared_ptr<Frame>(frame.release(), [shelf = shelf_](Frame* done) {
+        std::unique_ptr<Frame> owned(done);
         std::lock_guard lock(shelf->mutex);
-        shelf->free.emplace_back(done);
+        try {
+            shelf->free.push_back(std::move(owned));
+        } catch (const std::bad_alloc&) {
+        }
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 
 namespace kavelin {
 
@@ -39,17 +40,31 @@ void LogChannel::post(LogLine line) {
     {
         std::lock_guard lock(mutex_);
         if (queue_.size() >= capacity_) {
-            ++droppedUnreported_;
-            dropped_.fetch_add(1);
+            loseLocked(1);
             return;
         }
         // The log's thread takes every line queued when it wakes: one wake-up per burst.
         wake = queue_.empty();
-        queue_.push_back(std::move(line));
+        try {
+            queue_.push_back(std::move(line));
+        } catch (const std::bad_alloc&) {
+            loseLocked(1);
+            return;
+        }
         ++posted_;
     }
     if (wake)
         changed_.notify_all();
+}
+
+void LogChannel::lost() {
+    std::lock_guard lock(mutex_);
+    loseLocked(1);
+}
+
+void LogChannel::loseLocked(uint64_t lines) {
+    droppedUnreported_ += lines;
+    dropped_.fetch_add(lines);
 }
 
 bool LogChannel::flush(std::chrono::milliseconds timeout) {
@@ -66,21 +81,42 @@ void LogChannel::run() {
         changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
         if (queue_.empty() && stopping_)
             return;
-        batch.assign(std::make_move_iterator(queue_.begin()),
-                     std::make_move_iterator(queue_.end()));
-        queue_.clear();
-        if (droppedUnreported_ > 0) {
-            batch.push_back({LogLine::Kind::Log, "WARNING : " + std::to_string(droppedUnreported_) +
-                                                     " log lines lost."});
-            droppedUnreported_ = 0;
+        std::vector<std::shared_ptr<LogWriter>> writers;
+        try {
+            batch.assign(std::make_move_iterator(queue_.begin()),
+                         std::make_move_iterator(queue_.end()));
+            queue_.clear();
+            if (droppedUnreported_ > 0) {
+                batch.push_back(
+                    {LogLine::Kind::Log,
+                     "WARNING : " + std::to_string(droppedUnreported_) + " log lines lost."});
+                droppedUnreported_ = 0;
+            }
+            // A writer removed meanwhile stays alive until these lines are written.
+            writers = writers_;
+        } catch (const std::bad_alloc&) {
+            // Without the memory to hand them on, the lines waiting are lost, and counted.
+            loseLocked(queue_.size() + batch.size());
+            queue_.clear();
+            batch.clear();
+            written_ = posted_;
+            changed_.notify_all();
+            continue;
         }
-        // A writer removed meanwhile stays alive until these lines are written.
-        const std::vector<std::shared_ptr<LogWriter>> writers = writers_;
         writing_ = true;
         lock.unlock();
-        for (const auto& writer : writers)
-            writer->write(batch);
+        bool failed = false;
+        for (const auto& writer : writers) {
+            try {
+                writer->write(batch);
+            } catch (const std::bad_alloc&) {
+                failed = true;
+            }
+        }
         lock.lock();
+        if (failed)
+            loseLocked(batch.size());
+        batch.clear();
         writing_ = false;
         written_ = posted_ - queue_.size();
         changed_.notify_all();

@@ -28,8 +28,8 @@ public:
 
 // The one way log lines travel: posting puts a line in a queue and returns; a thread of its own
 // hands the lines to the writers. A writer that blocks (a full pipe on standard output) holds
-// up only this thread; when the queue is full, lines are dropped and counted, and one line
-// says how many once there is room again.
+// up only this thread; when the queue is full or memory is short, lines are dropped and
+// counted, and one line says how many once there is room again.
 class LogChannel : public LogSink {
 public:
     static constexpr size_t kDefaultCapacity = 10000;
@@ -46,6 +46,7 @@ public:
     void removeWriter(const LogWriter* writer);
 
     void post(LogLine line) override;
+    void lost() override;
     // Returns once every line posted before the call has been written, or after `timeout`.
     bool flush(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
@@ -53,6 +54,8 @@ public:
 
 private:
     void run();
+    // Counts lines as dropped; with mutex_ held.
+    void loseLocked(uint64_t lines);
 
     const size_t capacity_;
     std::mutex mutex_; // guards everything below but the thread

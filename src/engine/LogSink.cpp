@@ -1,6 +1,7 @@
 #include "engine/LogSink.h"
 
 #include <cstdio>
+#include <new>
 
 namespace kavelin {
 
@@ -25,10 +26,14 @@ void LogSink::postFormatted(LogLine::Kind kind, const char* format, va_list args
     va_end(copy);
     if (n < 0)
         return;
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(n));
-    post({kind, std::move(text)});
+    try {
+        std::string text(static_cast<size_t>(n) + 1, '\0');
+        std::vsnprintf(text.data(), text.size(), format, args);
+        text.resize(static_cast<size_t>(n));
+        post({kind, std::move(text)});
+    } catch (const std::bad_alloc&) {
+        lost();
+    }
 }
 
 } // namespace kavelin

@@ -16,7 +16,8 @@ struct LogLine {
 };
 
 // Where every subsystem writes its lines. `log` and `diagnostic` format one line and may be
-// called from any thread; they never wait for the line to be written.
+// called from any thread; they never wait for the line to be written, and never throw: a line
+// that cannot be made for want of memory is lost (and counted where the sink counts).
 class LogSink {
 public:
     virtual ~LogSink() = default;
@@ -25,6 +26,8 @@ public:
     void diagnostic(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     virtual void post(LogLine line) = 0;
+    // A line that could not be made.
+    virtual void lost() {}
 
 private:
     void postFormatted(LogLine::Kind kind, const char* format, va_list args);

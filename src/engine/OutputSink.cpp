@@ -2,6 +2,7 @@
 
 #include "engine/ThreadPriority.h"
 
+#include <new>
 #include <system_error>
 
 namespace kavelin {
@@ -54,7 +55,12 @@ void OutputSink::offer(std::shared_ptr<const Frame> frame) {
             queue_.pop_front();
             dropped_.fetch_add(1);
         }
-        queue_.push_back(std::move(frame));
+        try {
+            queue_.push_back(std::move(frame));
+        } catch (const std::bad_alloc&) {
+            dropped_.fetch_add(1);
+            return;
+        }
     }
     wake_.notify_one();
 }
@@ -69,7 +75,12 @@ void OutputSink::run() {
         std::shared_ptr<const Frame> frame = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        (consumer_->consume(*frame, stopping_) ? delivered_ : dropped_).fetch_add(1);
+        bool delivered = false;
+        try {
+            delivered = consumer_->consume(*frame, stopping_);
+        } catch (const std::bad_alloc&) {
+        }
+        (delivered ? delivered_ : dropped_).fetch_add(1);
         frame.reset();
         lock.lock();
     }

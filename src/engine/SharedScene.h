@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <new>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -27,13 +28,23 @@ public:
         Scene* operator->() const { return &shared_->scene_; }
         Scene& operator*() const { return shared_->scene_; }
 
+        // Without the memory to keep it for later, the garbage is let go at once, under the
+        // lock: slower, but the command's change stands as made.
         template <typename T>
         void retire(T&& garbage) {
-            retired_.push_back(std::make_shared<std::decay_t<T>>(std::forward<T>(garbage)));
+            try {
+                retired_.push_back(std::make_shared<std::decay_t<T>>(std::forward<T>(garbage)));
+            } catch (const std::bad_alloc&) {
+            }
         }
         // Pictures are let go a few at a time: giving back the memory of a thousand frames
         // at once would keep the machine's memory system busy just when a frame is due.
-        void retire(LayerFrames&& frames) { retiredFrames_.push_back(std::move(frames)); }
+        void retire(LayerFrames&& frames) {
+            try {
+                retiredFrames_.push_back(std::move(frames));
+            } catch (const std::bad_alloc&) {
+            }
+        }
         // Lets the lock go early; the access may not be used afterwards.
         void release() {
             if (shared_ != nullptr) {

@@ -1,7 +1,5 @@
 #include "image/FrameBuffer.h"
 
-#include "image/PixelMemory.h"
-
 #include <cstdlib>
 
 namespace kavelin {
@@ -23,7 +21,9 @@ std::unique_ptr<FrameBuffer> FrameBuffer::create(int32_t width, int32_t height) 
     PixelArray pixels = allocatePixels(width, height);
     if (!pixels)
         return nullptr;
-    return std::make_unique<FrameBuffer>(pixels.release(), width * 4, width, height, 0, true);
+    auto buffer = std::make_unique<FrameBuffer>(pixels.get(), width * 4, width, height);
+    buffer->owned_ = std::move(pixels);
+    return buffer;
 }
 
 } // namespace kavelin

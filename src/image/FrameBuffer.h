@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/PixelMemory.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -26,7 +28,7 @@ public:
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
     int32_t reserved() const { return reserved_; }
-    bool ownsPixels() const { return ownsPixels_; }
+    bool ownsPixels() const { return ownsPixels_ || owned_ != nullptr; }
     int64_t byteSize() const { return int64_t{height_} * pitch_; }
 
 private:
@@ -36,6 +38,7 @@ private:
     int32_t width_;
     int32_t height_;
     bool ownsPixels_;
+    PixelArray owned_; // the pixels of create(), counted against the memory budget
 };
 
 } // namespace kavelin

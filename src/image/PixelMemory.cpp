@@ -1,6 +1,14 @@
 #include "image/PixelMemory.h"
 
+#include "base/MemoryBudget.h"
+
 namespace kavelin {
+
+void PixelRelease::operator()(uint8_t* p) const {
+    std::free(p);
+    if (p != nullptr)
+        MemoryBudget::process().give(counted);
+}
 
 PixelArray allocatePixels(int64_t width, int64_t height, Fill fill) {
     if (width < 0 || height < 0 || width > kMaxPixelCount || height > kMaxPixelCount)
@@ -10,8 +18,16 @@ PixelArray allocatePixels(int64_t width, int64_t height, Fill fill) {
         return nullptr;
     // At least one byte so that an empty array is still an array.
     const size_t bytes = count == 0 ? 1 : static_cast<size_t>(count) * 4;
+    const uint64_t counted = bytes + kPixelArrayOverhead;
+    if (!MemoryBudget::process().take(counted))
+        return nullptr;
     void* memory = fill == Fill::Zero ? std::calloc(bytes, 1) : std::malloc(bytes);
-    return PixelArray(static_cast<uint8_t*>(memory));
+    if (memory == nullptr) {
+        MemoryBudget::process().give(counted);
+        reportOutOfMemory();
+        return nullptr;
+    }
+    return PixelArray(static_cast<uint8_t*>(memory), PixelRelease{counted});
 }
 
 } // namespace kavelin

@@ -6,17 +6,24 @@
 
 namespace kavelin {
 
-struct FreeDeleter {
-    void operator()(uint8_t* p) const { std::free(p); }
+// Frees a pixel array and gives its bytes back to the memory budget.
+struct PixelRelease {
+    uint64_t counted = 0;
+    void operator()(uint8_t* p) const;
 };
 
-using PixelArray = std::unique_ptr<uint8_t[], FreeDeleter>;
+using PixelArray = std::unique_ptr<uint8_t[], PixelRelease>;
 
 // Largest pixel array handed out: 2^28 pixels, 1 GiB.
 constexpr int64_t kMaxPixelCount = int64_t{1} << 28;
 
+// What a pixel array counts against the memory budget besides its pixels: the bookkeeping of
+// the picture that holds it, so that many tiny pictures are bounded too.
+constexpr uint64_t kPixelArrayOverhead = 128;
+
 // An array of width x height pixels, zeroed unless the caller overwrites every pixel anyway, or
-// none when a size is negative, the count exceeds kMaxPixelCount or the memory is not granted.
+// none when a size is negative, the count exceeds kMaxPixelCount, the memory budget has no
+// room for it or the memory is not granted (both of which the thread's MemoryWatch hears of).
 // A 0 x 0 array is a valid, non-null array.
 enum class Fill { Zero, Unset };
 PixelArray allocatePixels(int64_t width, int64_t height, Fill fill = Fill::Zero);

@@ -43,10 +43,13 @@ LayerFrames Layer::reset() {
 
 LayerFrames Layer::setFrames(std::vector<std::shared_ptr<const Image>> pictures, int32_t counted,
                              bool showFirst) {
-    LayerFrames old = reset();
-    frames_.reserve(pictures.size());
+    // Built aside first: running out of memory here leaves the layer as it was.
+    LayerFrames fresh;
+    fresh.reserve(pictures.size());
     for (auto& picture : pictures)
-        frames_.push_back({std::move(picture), DrawCursor{}});
+        fresh.push_back({std::move(picture), DrawCursor{}});
+    LayerFrames old = reset();
+    frames_ = std::move(fresh);
     frameCount_ = counted;
     current_ = showFirst && !frames_.empty() ? 0 : -1;
     return old;
@@ -72,11 +75,9 @@ bool Layer::fitWindowToImage() {
     return true;
 }
 
-bool Layer::clearImage() {
+bool Layer::clearImage(std::shared_ptr<const Image> empty) {
     if (current_ < 0)
         return false;
-    auto empty = std::make_shared<Image>();
-    empty->allocate(0, 0);
     frames_[size_t(current_)].image = std::move(empty);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/MemoryBudget.h"
 #include "image/DrawCursor.h"
 #include "image/Image.h"
 #include "layers/DrawItem.h"
@@ -36,6 +37,8 @@ public:
 
     int32_t number() const { return number_; }
     void setNumber(int32_t number) { number_ = number; }
+    // What the layer itself counts against the memory budget, given back when it goes.
+    void holdShare(BudgetShare share) { share_ = std::move(share); }
     // The picture shown, or none.
     const Image* image() const {
         return current_ < 0 ? nullptr : frames_[size_t(current_)].image.get();
@@ -55,8 +58,9 @@ public:
 
     // Back to the empty, hidden state; number, rects, scroller settings and fade progress stay.
     LayerFrames reset();
-    // The picture shown becomes 0 x 0; false without a picture.
-    bool clearImage();
+    // The picture shown becomes `empty`, a 0 x 0 picture made beforehand (several layers may
+    // share one); false without a picture.
+    bool clearImage(std::shared_ptr<const Image> empty);
 
     // The frame step: animations, then the draw rectangles. Only for visible layers with a picture.
     void update();
@@ -128,6 +132,7 @@ private:
     void computeDrawRects();
 
     int32_t number_;
+    BudgetShare share_;
     LayerFrames frames_;
     int32_t current_ = -1;
     std::array<DrawRect, 2> rects_{};

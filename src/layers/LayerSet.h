@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/MemoryBudget.h"
 #include "layers/Layer.h"
 
 #include <cstdint>
@@ -14,6 +15,7 @@ struct LayerSet {
     int32_t x = 0;
     int32_t y = 0;
     std::vector<std::unique_ptr<Layer>> layers;
+    BudgetShare share; // what the set itself counts against the memory budget
 };
 
 } // namespace kavelin

@@ -4,8 +4,25 @@
 
 namespace kavelin {
 
+namespace {
+
+// Makes room for one more element beforehand, growing as push_back would, so that the
+// push_back after the number is handed out cannot fail.
+template <typename T>
+void roomForOne(std::vector<T>& list) {
+    if (list.size() == list.capacity())
+        list.reserve(std::max<size_t>(8, list.capacity() * 2));
+}
+
+} // namespace
+
 int32_t Scene::createSet() {
+    BudgetShare share;
+    if (!share.grow(kSetShare))
+        return -1;
     auto set = std::make_unique<LayerSet>();
+    set->share = std::move(share);
+    roomForOne(order_);
     set->number = sets_.add(set.get());
     if (set->number < 0)
         return -1;
@@ -17,7 +34,12 @@ int32_t Scene::createLayer(int32_t setNumber) {
     LayerSet* set = sets_.get(setNumber);
     if (set == nullptr)
         return -1;
+    BudgetShare share;
+    if (!share.grow(kLayerShare))
+        return -1;
     auto layer = std::make_unique<Layer>(0);
+    layer->holdShare(std::move(share));
+    roomForOne(set->layers);
     const int32_t number = layers_.add(layer.get());
     if (number < 0)
         return -1;

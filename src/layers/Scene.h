@@ -24,9 +24,16 @@ public:
     // Sets in drawing order.
     const std::vector<std::unique_ptr<LayerSet>>& sets() const { return order_; }
 
-    // A new set on top of the others; its number, or -1.
+    // What each set and each layer counts against the memory budget, besides its pictures:
+    // the object and its entries in the tables and lists that hold it.
+    static constexpr uint64_t kSetShare = sizeof(LayerSet) + 256;
+    static constexpr uint64_t kLayerShare = sizeof(Layer) + 256;
+
+    // A new set on top of the others; its number, or -1 (also when the memory budget has no
+    // room for it).
     int32_t createSet();
-    // A new, empty layer at the end of the set; its number, or -1 without such a set.
+    // A new, empty layer at the end of the set; its number, or -1 without such a set or room
+    // in the memory budget. Both leave the scene as it was when memory runs out.
     int32_t createLayer(int32_t set);
     // The set and its layers leave the scene and their numbers are free again; the caller
     // decides when they are destroyed. None without such a set.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <new>
 #include <sys/socket.h>
 #include <system_error>
 #include <unistd.h>
@@ -169,9 +170,7 @@ TcpServer::End TcpServer::serve(int client, LineReader& reader, std::string& out
         if (cut == LineReader::Cut::Line) {
             // Each reply is complete before the next line is executed; replies of lines that
             // are already buffered go out together.
-            out += onLine(line, length);
-            out.push_back('\n');
-            if (out.size() >= kReplyBatch && !sendAll(client, out))
+            if (!answer(client, line, length, out))
                 return stopRequested_ ? End::Stopped : End::SendError;
             continue;
         }
@@ -190,10 +189,38 @@ TcpServer::End TcpServer::serve(int client, LineReader& reader, std::string& out
     }
 }
 
+bool TcpServer::answer(int client, const char* line, size_t length, std::string& out) {
+    // "ERROR" fits the string itself: no memory is needed to say it.
+    std::string reply;
+    try {
+        reply = onLine(line, length);
+    } catch (const std::bad_alloc&) {
+        reply = "ERROR";
+    }
+    const size_t queued = out.size();
+    try {
+        out += reply;
+        out += '\n';
+    } catch (const std::bad_alloc&) {
+        // No room to gather it: what waits goes out, then the reply by itself.
+        out.resize(queued);
+        return sendAll(client, out) && sendBytes(client, reply.data(), reply.size()) &&
+               sendBytes(client, "\n", 1);
+    }
+    return out.size() < kReplyBatch || sendAll(client, out);
+}
+
 bool TcpServer::sendAll(int client, std::string& out) {
+    if (!sendBytes(client, out.data(), out.size()))
+        return false;
+    out.clear();
+    return true;
+}
+
+bool TcpServer::sendBytes(int client, const char* data, size_t size) {
     size_t sent = 0;
-    while (sent < out.size()) {
-        const ssize_t n = ::send(client, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+    while (sent < size) {
+        const ssize_t n = ::send(client, data + sent, size - sent, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -201,7 +228,6 @@ bool TcpServer::sendAll(int client, std::string& out) {
         }
         sent += static_cast<size_t>(n);
     }
-    out.clear();
     return true;
 }
 

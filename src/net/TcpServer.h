@@ -56,7 +56,11 @@ private:
 
     void run();
     End serve(int client, LineReader& reader, std::string& out);
+    // Executes the line and queues its reply in `out`, sending when enough has gathered;
+    // false when a send failed.
+    bool answer(int client, const char* line, size_t length, std::string& out);
     bool sendAll(int client, std::string& out);
+    static bool sendBytes(int client, const char* data, size_t size);
     static void configureClient(int client);
 
     std::string listenAddress_;

@@ -73,10 +73,13 @@ Status FontFace::setUp(const std::string& path, const MatchedFace& match, int32_
     library_ = retainFontLibrary();
     if (library_ == nullptr)
         return refused;
-    if (FT_New_Memory_Face(library_, reinterpret_cast<const FT_Byte*>(bytes_->data()),
-                           static_cast<FT_Long>(bytes_->size()), match.index, &face_) != 0) {
+    const FT_Error opened =
+        FT_New_Memory_Face(library_, reinterpret_cast<const FT_Byte*>(bytes_->data()),
+                           static_cast<FT_Long>(bytes_->size()), match.index, &face_);
+    if (opened != 0) {
         face_ = nullptr;
-        return fileError(path, "is not a font file");
+        // The memory budget has already said why when the font library ran out of memory.
+        return opened == FT_Err_Out_Of_Memory ? refused : fileError(path, "is not a font file");
     }
     if (!FT_IS_SCALABLE(face_) || face_->units_per_EM == 0)
         return fileError(path, "is not a scalable font");

@@ -1,5 +1,7 @@
 #include "text/FontMatch.h"
 
+#include "base/MemoryBudget.h"
+#include "text/FontConfigCall.h"
 #include "text/FontSystem.h"
 
 #include <memory>
@@ -45,6 +47,12 @@ bool matchFace(const char* faceName, bool bold, bool italic, int32_t selector, M
     FcConfig* config = fontConfig();
     if (config == nullptr || faceName == nullptr)
         return false;
+    // Every fontconfig call below, and the patterns' destruction, inside the call's reserve.
+    FontConfigCall call;
+    if (!call.allowed()) {
+        reportOutOfMemory();
+        return false;
+    }
     PatternPtr pattern(FcPatternCreate());
     if (!pattern)
         return false;

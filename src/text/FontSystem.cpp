@@ -1,6 +1,11 @@
 #include "text/FontSystem.h"
 
+#include "text/FontConfigCall.h"
+#include "text/FreeTypeMemory.h"
+
 #include <mutex>
+
+#include FT_MODULE_H
 
 namespace kavelin {
 
@@ -15,7 +20,7 @@ FcConfig* config = nullptr;
 // FreeType goes only when nobody initialised it and no face is left that uses it.
 void releaseIfUnused() {
     if (users == 0 && faces == 0 && library != nullptr) {
-        FT_Done_FreeType(library);
+        FT_Done_Library(library);
         library = nullptr;
     }
 }
@@ -28,11 +33,19 @@ Status initFontSystem() {
         ++users;
         return done();
     }
-    if (library == nullptr && FT_Init_FreeType(&library) != 0) {
-        library = nullptr;
-        return failure("ERROR1!");
+    // FreeType as FT_Init_FreeType makes it, with an allocator that keeps to the budget.
+    if (library == nullptr) {
+        if (FT_New_Library(budgetedFreeTypeMemory(), &library) != 0) {
+            library = nullptr;
+            return failure("ERROR1!");
+        }
+        FT_Add_Default_Modules(library);
+        FT_Set_Default_Properties(library);
     }
-    config = FcInitLoadConfigAndFonts();
+    {
+        FontConfigCall call;
+        config = call.allowed() ? FcInitLoadConfigAndFonts() : nullptr;
+    }
     if (config == nullptr) {
         releaseIfUnused();
         return failure("ERROR2!");

@@ -37,9 +37,12 @@ TEST(CommandLineTest, DefaultsAndOptions) {
     EXPECT_EQ(c.listenAddress, "127.0.0.1");
     EXPECT_TRUE(c.format.width == 1920 && c.format.interlaced);
     EXPECT_EQ(c.outputs, (Args{"raw:/tmp/a", "raw:b"}));
+    EXPECT_EQ(c.memoryLimit, 0u); // the default budget
+    EXPECT_EQ(parse("--memory-limit 512M --headless").memoryLimit, uint64_t{512} << 20);
     EXPECT_EQ(parse("--output window --output raw:x").outputs, (Args{"window", "raw:x"}));
 
-    c = parse("render --png out --raw f.raw --format 720p50 -");
+    c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
+    EXPECT_EQ(c.memoryLimit, uint64_t{64} << 20);
     EXPECT_EQ(c.mode, Mode::Render);
     EXPECT_EQ((Args{c.pngDir, c.rawFile, c.script}), (Args{"out", "f.raw", "-"}));
     EXPECT_EQ(c.format.height, 720);
@@ -49,11 +52,30 @@ TEST(CommandLineTest, ModesAndRefusals) {
     EXPECT_EQ(parse("--help").mode, Mode::Help);
     EXPECT_EQ(parse("--headless --version").mode, Mode::Version);
     EXPECT_EQ(parse("--port 99 --commands").mode, Mode::Commands);
-    for (const char* line :
-         {"--port 0", "--port 65536", "--port 12x", "--port _", "--port", "--bogus", "--listen",
-          "--format", "--format ntsc9", "--output", "--output raw:", "--output tv",
-          "--headless --output window", "render", "render a b", "render --png",
-          "render --output window s", "--media", "--media _"}) {
+    for (const char* line : {"--port 0",
+                             "--port 65536",
+                             "--port 12x",
+                             "--port _",
+                             "--port",
+                             "--bogus",
+                             "--listen",
+                             "--format",
+                             "--format ntsc9",
+                             "--output",
+                             "--output raw:",
+                             "--output tv",
+                             "--headless --output window",
+                             "render",
+                             "render a b",
+                             "render --png",
+                             "render --output window s",
+                             "--memory-limit",
+                             "--memory-limit 0",
+                             "--memory-limit 4X",
+                             "--memory-limit -1",
+                             "render --memory-limit 1.5G s",
+                             "--media",
+                             "--media _"}) {
         const CommandLine c = parse(line);
         EXPECT_EQ(c.mode, Mode::Invalid) << line;
         EXPECT_FALSE(c.error.empty()) << line;

@@ -2,6 +2,7 @@
 #include "engine/SharedScene.h"
 #include "engine/SteadyFrameClock.h"
 #include "engine/SteppedFrameClock.h"
+#include "support/ScopedMemoryLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,19 @@ TEST(EngineTest, OutputsAreStoppedBeforeTheirConsumersGoAndNeverFedAfterwards) {
         // The engine goes with an output still attached: the clock stops first.
     }
     EXPECT_FALSE(shared->usedAfterDestruction);
+}
+
+TEST(EngineTest, FramesWithoutRoomInTheMemoryBudgetAreSkippedNotFatal) {
+    Clocked c;
+    auto recorder = c.addRecorder();
+    {
+        const test::ScopedMemoryLimit full(MemoryBudget::process().used());
+        c.clock->step(3);
+    }
+    EXPECT_EQ(std::pair(c.engine->stats().frames, c.engine->stats().skipped), std::pair(0ul, 3ul));
+    c.clock->step(2);
+    ASSERT_TRUE(waitFor(*recorder, [&] { return recorder->numbers.size() == 2; }));
+    EXPECT_EQ(recorder->numbers, (std::vector<int64_t>{4, 5}));
 }
 
 TEST(EngineTest, LateFramesAreCountedOnTheClocksTimeLine) {

@@ -58,6 +58,28 @@ TEST(LogChannelTest, ABlockedWriterNeverHoldsUpPostingAndLostLinesAreReported) {
                                                          "line 5", "WARNING : 4 log lines lost."}));
 }
 
+// A writer that runs out of memory loses its lines, which are counted and reported like lines
+// lost to a full queue.
+TEST(LogChannelTest, LinesAWriterHasNoMemoryForAreCountedAsLost) {
+    struct StarvedOnce : GateWriter {
+        void write(std::span<const LogLine> lines) override {
+            if (starved.exchange(false))
+                throw std::bad_alloc();
+            GateWriter::write(lines);
+        }
+        std::atomic<bool> starved{true};
+    };
+    LogChannel channel;
+    auto writer = std::make_shared<StarvedOnce>();
+    channel.addWriter(writer);
+    channel.log("lost");
+    ASSERT_TRUE(channel.flush());
+    EXPECT_EQ(channel.dropped(), 1u);
+    channel.log("kept");
+    ASSERT_TRUE(channel.flush());
+    EXPECT_EQ(writer->lines(), (std::vector<std::string>{"kept", "WARNING : 1 log lines lost."}));
+}
+
 TEST(LogChannelTest, ARemovedWriterIsNotWrittenToOnceRemovalReturns) {
     LogChannel channel;
     auto writer = std::make_shared<GateWriter>();

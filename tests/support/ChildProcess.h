@@ -99,6 +99,7 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    pid_t pid() const { return pid_; }
     void signal(int sig) {
         if (pid_ > 0 && !exitCode_)
             ::kill(pid_, sig);

@@ -1,5 +1,6 @@
 // TrueType text: heights, loading, line breaking and layout, line bitmaps, effects, real bold
 // faces, the font system's lifetime and the glyph cache.
+#include "support/ScopedMemoryLimit.h"
 #include "text/DropShadowEffect.h"
 #include "text/FontFace.h"
 #include "text/FontFile.h"
@@ -332,7 +333,7 @@ TEST(FontSystemLifetimeTest, NestedUsersAndFacesThatOutliveTheShutdown) {
 // The cache starts over with the glyph that would take it past its budget, not before.
 TEST(GlyphCacheTest, StartsOverWhenTheBudgetWouldBePassed) {
     GlyphCache cache;
-    const size_t share = GlyphCache::kMaxBytes / 32 - sizeof(GlyphBitmap);
+    const size_t share = GlyphCache::kMaxBytes / 32 - GlyphCache::kEntryBytes;
     for (uint32_t id = 0; id < 32; ++id)
         cache.insert(id, GlyphBitmap{0, 0, 0, 0, std::vector<uint8_t>(share)});
     EXPECT_EQ(cache.size(), 32u);
@@ -340,6 +341,18 @@ TEST(GlyphCacheTest, StartsOverWhenTheBudgetWouldBePassed) {
     EXPECT_EQ(cache.size(), 1u);
     EXPECT_EQ(cache.find(0), nullptr);
     EXPECT_EQ(cache.find(32)->width, 3);
+}
+
+// Without room in the memory budget the glyph is handed out all the same, uncached.
+TEST(GlyphCacheTest, WithoutRoomInTheBudgetAGlyphIsHandedOutUncached) {
+    GlyphCache cache;
+    cache.insert(1, GlyphBitmap{0, 0, 1, 1, {7}});
+    const test::ScopedMemoryLimit full(MemoryBudget::process().used());
+    const uint64_t used = MemoryBudget::process().used();
+    const GlyphBitmap& glyph = cache.insert(2, GlyphBitmap{1, 2, 3, 1, {4, 5, 6}});
+    EXPECT_EQ(glyph.coverage, (std::vector<uint8_t>{4, 5, 6}));
+    EXPECT_EQ(cache.size(), 0u); // started over, and even then there was no room
+    EXPECT_LT(MemoryBudget::process().used(), used);
 }
 
 // Bold asked of a family that has a bold face of its own must use that face as it is drawn;

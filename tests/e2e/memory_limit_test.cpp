@@ -1,0 +1,245 @@
+// The real program under an address-space limit (prlimit --as), sent the requests that would
+// take more memory than it has: every line is answered, the program lives on, and its resident
+// memory stays within the budget.
+#include "support/ChildProcess.h"
+#include "support/ServerTestSupport.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace kavelin::test;
+
+namespace {
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+// Resident memory of a process in bytes, or 0 when it cannot be read.
+uint64_t residentBytes(pid_t pid) {
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? 0 : std::stoull(status.substr(at + 6)) * 1024;
+}
+
+// The system's font cache, as names, sizes and times: it must not change.
+std::string systemFontCache() {
+    std::string listing;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/var/cache/fontconfig", error)) {
+        std::error_code ignored;
+        listing += entry.path().filename().string() + " " +
+                   std::to_string(entry.file_size(ignored)) + " " +
+                   std::to_string(entry.last_write_time(ignored).time_since_epoch().count()) + "\n";
+    }
+    return listing;
+}
+
+class MemoryLimitTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        GTEST_SKIP() << "a sanitizer's shadow memory does not fit an address-space limit";
+#endif
+        if (std::system("prlimit --version >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "prlimit is not installed";
+        // Fontconfig that runs out of memory may rewrite the cache it writes to: a private one,
+        // before the system's in the list, so that the system's is only ever read.
+        std::filesystem::create_directories(temp.file("fontcache"));
+        std::ofstream(temp.file("fonts.conf"))
+            << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM "
+               "\"urn:fontconfig:fonts.dtd\">\n"
+            << "<fontconfig>\n  <cachedir>" << temp.file("fontcache") << "</cachedir>\n"
+            << "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n</fontconfig>\n";
+        systemCache = systemFontCache();
+        // A sprite-font sheet whose header says 16384 x 16384, and a still of 4096 x 4096,
+        // whose files hold all of it (sparse: they take no disk).
+        hugeSheet = "58 0 " + sparseTga("huge.tga", 16384) + "\t0 255 255 0 0 0 0 0 0 0 0";
+        bigStill = sparseTga("big.tga", 4096);
+    }
+    std::string sparseTga(const std::string& name, int side) {
+        const std::string path = temp.file(name);
+        const char header[18] = {0,
+                                 0,
+                                 2,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 char(side & 0xFF),
+                                 char(side >> 8),
+                                 char(side & 0xFF),
+                                 char(side >> 8),
+                                 32,
+                                 0x28};
+        std::ofstream(path, std::ios::binary).write(header, sizeof header);
+        EXPECT_EQ(::truncate(path.c_str(), int64_t{18} + int64_t{side} * side * 4), 0);
+        return path;
+    }
+    void TearDown() override {
+        if (IsSkipped())
+            return;
+        EXPECT_EQ(systemFontCache(), systemCache);
+        EXPECT_NE(runProgram("fc-list | grep -c DejaVu").out, "0\n");
+    }
+
+    void start(uint64_t addressSpace, const std::string& budget) {
+        server = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/bin/prlimit", "--as=" + std::to_string(addressSpace),
+                                     KAVELIN_BINARY, "--headless", "--port", std::to_string(port),
+                                     "--listen", "127.0.0.1", "--memory-limit", budget},
+            std::map<std::string, std::string>{{"FONTCONFIG_FILE", temp.file("fonts.conf")},
+                                               {"XDG_CACHE_HOME", temp.file("xdg")},
+                                               {"HOME", temp.path().string()}},
+            temp.file("out.txt"), temp.file("out.txt"));
+        ASSERT_TRUE(waitUntil([&] { return log().find("Ready.\n") != std::string::npos; }));
+        client = std::make_unique<Client>(port);
+        ASSERT_TRUE(client->connected());
+    }
+    std::string log() const {
+        return readFile(temp.file("out.txt"));
+    }
+    // The log is written on a thread of its own: a line may come a little after the reply.
+    bool logShows(const std::string& text) const {
+        return waitUntil([&] { return log().find(text) != std::string::npos; }, 3000);
+    }
+    // The reply to one line, without its line feed.
+    std::string ask(const std::string& line) {
+        EXPECT_TRUE(client->send(line + "\n"));
+        std::string reply = client->readLine();
+        if (!reply.empty())
+            reply.pop_back();
+        return reply;
+    }
+    // Sends the line `count` times, in batches, and counts the replies by their first word.
+    std::map<std::string, int> askMany(const std::string& line, int count) {
+        std::map<std::string, int> replies;
+        for (int sent = 0; sent < count;) {
+            const int batch = std::min(count - sent, 5000);
+            std::string lines;
+            for (int i = 0; i < batch; ++i)
+                lines += line + "\n";
+            EXPECT_TRUE(client->send(lines));
+            for (int i = 0; i < batch; ++i) {
+                const std::string reply = client->readLine();
+                ++replies[reply.substr(0, reply.find_first_of(" \n"))];
+            }
+            sent += batch;
+        }
+        return replies;
+    }
+    // Ends with the program alive and answering.
+    void expectAlive() {
+        EXPECT_EQ(ask("0"), "OK");
+        EXPECT_FALSE(server->wait(0).has_value());
+    }
+
+    TempDir temp{"kavelin-memory"};
+    uint16_t port = freePort();
+    std::string systemCache;
+    std::string hugeSheet;
+    std::string bigStill;
+    std::unique_ptr<ChildProcess> server;
+    std::unique_ptr<Client> client;
+};
+
+} // namespace
+
+// The budget binds before the address space does: what would pass it is refused and changes
+// nothing.
+TEST_F(MemoryLimitTest, HugeRequestsAreRefusedByTheBudget) {
+    start(1536 * kMiB, "512M");
+    EXPECT_EQ(ask("116"), "OK 0");
+    EXPECT_EQ(ask("121 0"), "OK 0");
+    EXPECT_EQ(ask("121 0"), "OK 1");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ask("62 0 16384 16384"), "ERROR");
+    EXPECT_EQ(ask("62 0 8192 8192"), "OK");
+    EXPECT_EQ(ask("75 0"), "OK");
+    EXPECT_EQ(ask("84 0 0"), "ERROR"); // a copy of the picture on air
+    EXPECT_EQ(ask("62 1 1 1"), "OK");
+    EXPECT_EQ(ask("69 1 0 0 0 0 0 0 1 0 0 0"), "OK");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ask("84 1 0"), "ERROR"); // the 1 x 1 picture would grow to 8192 x 8192
+    EXPECT_EQ(ask("124 0"), "OK 8192 8192");
+    EXPECT_EQ(ask("124 1"), "OK 1 1");
+
+    // Pictures whose every byte is written, until the budget is used up.
+    EXPECT_EQ(ask("61 0"), "OK");
+    int loaded = 0;
+    for (std::string layer = ask("121 0"); layer.rfind("OK ", 0) == 0; layer = ask("121 0")) {
+        if (ask("63 " + layer.substr(3) + " " + bigStill) != "OK")
+            break;
+        ++loaded;
+    }
+    EXPECT_EQ(loaded, 7); // 64 MiB each
+    // Layers too take their share.
+    const std::map<std::string, int> layers = askMany("121 0", 100000);
+    EXPECT_GT(layers.count("OK") ? layers.at("OK") : 0, 0);
+    EXPECT_EQ(layers.at("OK") + (layers.count("ERROR") ? layers.at("ERROR") : 0), 100000);
+    EXPECT_EQ(ask(hugeSheet), "ERROR");
+    expectAlive();
+    const uint64_t resident = residentBytes(server->pid());
+    std::printf("stills loaded: %d, layers made: %d of 100000, resident memory: %llu MiB, "
+                "budget 512 MiB\n",
+                loaded, layers.count("OK") ? layers.at("OK") : 0,
+                static_cast<unsigned long long>(resident / kMiB));
+    EXPECT_GT(resident, 0u);
+    EXPECT_LE(resident, (512 + 256) * kMiB);
+
+    // What is given back can be had again.
+    EXPECT_EQ(ask("117 0"), "OK");
+    EXPECT_EQ(ask("116"), "OK 0");
+    EXPECT_EQ(ask("4 0 DejaVu Sans\t-32 1 0 0 1"), "OK");
+    expectAlive();
+    for (const char* line : {"ERROR : Command 62 exceeds the memory budget of 512 MiB.\n"
+                             "ERROR (initLayer_size) : init failed.\n",
+                             "ERROR : Command 84 exceeds the memory budget of 512 MiB.\n",
+                             "ERROR : Command 63 exceeds the memory budget of 512 MiB.\n",
+                             "ERROR : Command 58 exceeds the memory budget of 512 MiB.\n"})
+        EXPECT_TRUE(logShows(line)) << line;
+}
+
+// The address space binds before the budget does: allocations fail for real, inside the
+// program and inside the font libraries, and each failure is an ERROR for its command.
+TEST_F(MemoryLimitTest, AllocationFailuresAreErrorsAndTheProgramRecovers) {
+    start(1200 * kMiB, "64G");
+    EXPECT_EQ(ask("116"), "OK 0");
+    EXPECT_EQ(ask("121 0"), "OK 0");
+    EXPECT_EQ(ask("62 0 16384 16384"), "ERROR");
+    EXPECT_EQ(ask(hugeSheet), "ERROR");
+    // Pictures, ever smaller, until nothing more fits.
+    int filled = 0;
+    for (int size : {2048, 512, 128, 32, 8}) {
+        for (;;) {
+            const std::string layer = ask("121 0");
+            if (layer.rfind("OK ", 0) != 0 ||
+                ask("62 " + layer.substr(3) + " " + std::to_string(size) + " " +
+                    std::to_string(size)) != "OK")
+                break;
+            ++filled;
+        }
+    }
+    EXPECT_GT(filled, 0);
+    for (const char* line : {"4 0 DejaVu Sans\t-32 1 0 0 1", "4 1 Liberation Serif\t-20 1 0 0 1",
+                             "4 2 DejaVu Serif\t-32 1 0 0 1"}) {
+        const std::string reply = ask(line);
+        EXPECT_TRUE(reply == "OK" || reply == "ERROR") << line << ": " << reply;
+    }
+    EXPECT_EQ(askMany("84 1 0", 10).size(), 1u);
+    EXPECT_EQ(askMany("121 0", 1000).size() <= 2, true);
+    expectAlive();
+    EXPECT_TRUE(logShows("ERROR : Out of memory for command 62.\n"));
+
+    // Once the pictures are gone, the same requests work again.
+    EXPECT_EQ(ask("120"), "OK");
+    EXPECT_EQ(ask("116"), "OK 0");
+    EXPECT_EQ(ask("121 0"), "OK 0");
+    EXPECT_EQ(ask("62 0 2048 2048"), "OK");
+    EXPECT_EQ(ask("4 0 DejaVu Sans\t-32 1 0 0 1"), "OK");
+    expectAlive();
+}
