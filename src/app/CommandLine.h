@@ -15,6 +15,9 @@ struct CommandLine {
     bool headless = false;
     int port = 2031;
     std::string listenAddress = "0.0.0.0";
+    // Seconds a client may leave a line unfinished, or send nothing; 0 is never.
+    double lineTimeout = 10;
+    double idleTimeout = 0;
     Format format;
     // --output SPEC, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
