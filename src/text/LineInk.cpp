@@ -7,70 +7,82 @@ namespace kavelin {
 
 namespace {
 
-// Columns tested at a time; runs begin and end on its multiples (or at the row's end).
+// Runs begin and end on multiples of four columns (or at the row's end).
 constexpr int32_t kChunk = 4;
-// Columns of empty space passed over at a time between runs.
-constexpr int32_t kSkip = 32;
 // Blank columns that end a run: shorter gaps stay inside it, where blending them costs less
 // than starting another run.
 constexpr int32_t kGap = 32;
 
 } // namespace
 
-template <class AnyInk>
-void LineInk::scan(int32_t width, int32_t height, AnyInk&& anyInk) {
+// Adds the runs of one row from the stretches of ink found in it, left to right.
+class LineInk::RowRuns {
+public:
+    explicit RowRuns(std::vector<Run>& runs) : runs_(runs) {}
+    void finish() {
+        if (begin_ >= 0)
+            runs_.push_back({begin_, end_});
+    }
+    void ink(int32_t first, int32_t last) {
+        if (begin_ >= 0 && first - end_ >= kGap) {
+            runs_.push_back({begin_, end_});
+            begin_ = -1;
+        }
+        if (begin_ < 0)
+            begin_ = first;
+        end_ = last;
+    }
+
+private:
+    std::vector<Run>& runs_;
+    int32_t begin_ = -1, end_ = -1;
+};
+
+void LineInk::startScan(int32_t height) {
     runs_.clear();
     rowStart_.assign(static_cast<size_t>(std::max(height, 0)) + 1, 0);
-    for (int32_t y = 0; y < height; ++y) {
-        int32_t begin = -1, end = -1; // the open run; it ends after kGap blank columns
-        for (int32_t x = 0; x < width; x += kChunk) {
-            if (begin < 0)
-                while (x + kSkip <= width && !anyInk(y, x, x + kSkip))
-                    x += kSkip;
-            if (x >= width)
-                break;
-            const int32_t next = std::min(x + kChunk, width);
-            if (anyInk(y, x, next)) {
-                if (begin < 0)
-                    begin = x;
-                end = next;
-            } else if (begin >= 0 && next - end >= kGap) {
-                runs_.push_back({begin, end});
-                begin = -1;
-            }
-        }
-        if (begin >= 0)
-            runs_.push_back({begin, end});
-        rowStart_[static_cast<size_t>(y) + 1] = static_cast<uint32_t>(runs_.size());
-    }
+}
+
+void LineInk::endRow(int32_t y) {
+    rowStart_[static_cast<size_t>(y) + 1] = static_cast<uint32_t>(runs_.size());
 }
 
 void LineInk::scanCoverage(const uint8_t* coverage, int32_t width, int32_t height) {
-    scan(width, height, [&](int32_t y, int32_t x, int32_t end) {
-        const uint8_t* p = coverage + static_cast<size_t>(y) * static_cast<size_t>(width);
-        uint64_t any = 0;
-        for (; x + 8 <= end; x += 8) {
-            uint64_t v;
-            std::memcpy(&v, p + x, 8);
-            any |= v;
+    startScan(height);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = coverage + static_cast<size_t>(y) * static_cast<size_t>(width);
+        RowRuns runs(runs_);
+        int32_t x = 0;
+        for (; x + 2 * kChunk <= width; x += 2 * kChunk) {
+            uint32_t low, high;
+            std::memcpy(&low, row + x, 4);
+            std::memcpy(&high, row + x + 4, 4);
+            if ((low | high) != 0)
+                runs.ink(low != 0 ? x : x + kChunk, high != 0 ? x + 2 * kChunk : x + kChunk);
         }
-        for (; x < end; ++x)
-            any |= p[x];
-        return any != 0;
-    });
+        if (std::any_of(row + x, row + width, [](uint8_t a) { return a != 0; }))
+            runs.ink(x, width);
+        runs.finish();
+        endRow(y);
+    }
 }
 
 void LineInk::scanPixels(const uint8_t* pixels, int32_t width, int32_t height) {
-    scan(width, height, [&](int32_t y, int32_t x, int32_t end) {
-        const uint8_t* p = pixels + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
-        uint32_t any = 0;
-        for (; x < end; ++x) {
-            uint32_t v;
-            std::memcpy(&v, p + static_cast<size_t>(x) * 4, 4);
-            any |= v;
+    startScan(height);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
+        RowRuns runs(runs_);
+        for (int32_t x = 0; x < width; x += kChunk) {
+            const int32_t stop = std::min(x + kChunk, width);
+            for (int32_t i = x; i < stop; ++i)
+                if (row[static_cast<size_t>(i) * 4 + 3] != 0) {
+                    runs.ink(x, stop);
+                    break;
+                }
         }
-        return (any & 0xFF000000u) != 0;
-    });
+        runs.finish();
+        endRow(y);
+    }
 }
 
 void LineInk::fill(int32_t width, int32_t height) {

@@ -44,15 +44,10 @@ public:
             f(run.begin, run.end);
     }
 
-    // Memory kept, in bytes.
-    size_t capacityBytes() const {
-        return runs_.capacity() * sizeof(Run) + rowStart_.capacity() * sizeof(uint32_t);
-    }
-
 private:
-    // anyInk(y, x, end): whether row y has ink in columns [x, end).
-    template <class AnyInk>
-    void scan(int32_t width, int32_t height, AnyInk&& anyInk);
+    class RowRuns;
+    void startScan(int32_t height);
+    void endRow(int32_t y);
     void gather(int64_t y, int64_t start, int32_t count, int32_t widen) const;
 
     std::vector<Run> runs_;

@@ -140,13 +140,28 @@ void TrueTypeFont::placeLine(uint8_t* destination, int32_t destinationWidth,
         return;
     const int32_t partX = saturate(int64_t{x} + line.left);
     const int32_t partY = saturate(int64_t{y} + line.top);
-    const auto blendText = [&](int32_t firstRow, int32_t endRow) {
+    const int32_t opacity = static_cast<int32_t>(colour >> 24);
+    const int32_t start = clip.srcX - line.left; // the text's columns and rows in the part
+    const int32_t startRow = clip.srcY - line.top;
+    // The text's own rows; where its ink is known (for the effects), only the stretches that
+    // hold ink.
+    const auto blendText = [&](const LineInk* ink, int32_t firstRow, int32_t endRow) {
         const int32_t from = std::max(clip.y, firstRow);
         const int32_t to = std::min(clip.y + clip.h, endRow);
-        if (clip.w > 0 && from < to)
-            blendImage(destination, clip.x, from, destinationWidth, line.pixels.get(),
-                       clip.srcX - line.left, clip.srcY - line.top + (from - clip.y), line.width,
-                       clip.w, to - from, static_cast<int32_t>(colour >> 24));
+        if (clip.w <= 0 || from >= to)
+            return;
+        if (ink == nullptr) {
+            blendImage(destination, clip.x, from, destinationWidth, line.pixels.get(), start,
+                       startRow + (from - clip.y), line.width, clip.w, to - from, opacity);
+            return;
+        }
+        for (int32_t row = from; row < to; ++row) {
+            const int32_t partRow = startRow + (row - clip.y);
+            ink->forEachStretch(partRow, start, clip.w, 0, [&](int32_t begin, int32_t end) {
+                blendImage(destination, clip.x + begin, row, destinationWidth, line.pixels.get(),
+                           start + begin, partRow, line.width, end - begin, 1, opacity);
+            });
+        }
     };
     // Effects that change the line run over all of it, in their turn. The effects that draw
     // between them (and after the last of them, the text itself) go band by band of
@@ -191,11 +206,11 @@ void TrueTypeFont::placeLine(uint8_t* destination, int32_t destinationWidth,
                                     line.pixels.get(), line.width, line.height, currentInk(), row,
                                     rowEnd);
             if (last)
-                blendText(row, rowEnd);
+                blendText(&currentInk(), row, rowEnd);
         }
         if (last) {
             if (i == end) // no effect drew after the last change
-                blendText(0, destinationHeight);
+                blendText(effectCount_ > 0 ? &currentInk() : nullptr, 0, destinationHeight);
             return;
         }
         i = end;
