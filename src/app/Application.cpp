@@ -122,8 +122,9 @@ bool Application::startUp() {
     }
     outputCommands_ = std::make_unique<RefusedOutputCommands>(log_, hasWindow ? "KvWindowOutput"
                                                                               : "HeadlessOutput");
-    server_ = std::make_unique<CommandServer>(log_, static_cast<uint16_t>(settings_.port),
-                                              settings_.listenAddress);
+    server_ = std::make_unique<CommandServer>(
+        log_, static_cast<uint16_t>(settings_.port), settings_.listenAddress,
+        ClientTimeouts{settings_.lineTimeout, settings_.idleTimeout});
     if (!server_->start()) {
         failure_ = Failure::CommandSource;
         log_.log("Unable to initialize command source!");

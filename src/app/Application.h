@@ -32,6 +32,9 @@ public:
     struct Settings {
         int port = 2031;
         std::string listenAddress = "0.0.0.0";
+        // Seconds a client may leave a line unfinished, or send nothing; 0 is never.
+        double lineTimeout = 10;
+        double idleTimeout = 0;
         Format format;
         PixelColour background{0, 0, 0, 255};
         bool scale = true;

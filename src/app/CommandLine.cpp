@@ -25,6 +25,26 @@ bool parsePort(const std::string& text, int& port) {
     return true;
 }
 
+// Seconds above 0, as digits with at most one decimal point (10, 0.5, .25).
+bool parseSeconds(const std::string& text, double& seconds) {
+    bool digit = false, point = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            return false;
+    }
+    double value = 0;
+    auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (!digit || ec != std::errc() || end != text.data() + text.size() || !(value > 0))
+        return false;
+    seconds = value;
+    return true;
+}
+
 bool validOutput(const std::string& spec) {
     return spec == "window" || (spec.rfind("raw:", 0) == 0 && spec.size() > 4);
 }
@@ -135,6 +155,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             if (!folder)
                 return invalid("--media " + folder.reason());
             c.media = std::make_shared<const MediaFolder>(std::move(*folder));
+        } else if (a == "--line-timeout" || a == "--idle-timeout") {
+            if (i + 1 >= args.size() ||
+                !parseSeconds(args[i + 1], a == "--line-timeout" ? c.lineTimeout : c.idleTimeout))
+                return invalid(a + " needs a number of seconds above 0, such as 10 or 0.5");
+            ++i;
         } else if (a == "--output") {
             if (i + 1 >= args.size() || !validOutput(args[i + 1]))
                 return invalid("--output needs window or raw:PATH");
@@ -152,8 +177,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
 
 const char* usageText() {
     return "Usage:\n"
-           "  kavelin [--headless] [--port N] [--listen ADDRESS] [--format NAME] [--output "
-           "SPEC]...\n"
+           "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
+           "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
            "          [--media DIR] [--memory-limit SIZE]\n"
            "  kavelin render [--format NAME] [--memory-limit SIZE] [--png DIR] [--raw FILE] "
            "SCRIPT\n"
@@ -169,6 +194,10 @@ const char* usageText() {
            "  --headless        no windows: log lines go to standard output\n"
            "  --port N          TCP port to listen on (default 2031)\n"
            "  --listen ADDRESS  IPv4 address to listen on (default 0.0.0.0)\n"
+           "  --line-timeout S  disconnect a client that leaves a line unfinished for S seconds\n"
+           "                    (default 10; fractions allowed), so the next client is served\n"
+           "  --idle-timeout S  disconnect a client that sends nothing for S seconds (default:\n"
+           "                    never)\n"
            "  --format NAME     pal (default), 720p50, 720p5994, 1080i50, 1080i5994, 1080p25,\n"
            "                    1080p2997, 1080p50, 1080p5994, 2160p25, 2160p50, or WxH@RATE[i]\n"
            "                    with RATE N or N/D frames a second (1920x1080@30000/1001)\n"

@@ -19,6 +19,9 @@ struct CommandLine {
     bool headless = false;
     int port = 2031;
     std::string listenAddress = "0.0.0.0";
+    // Seconds a client may leave a line unfinished, or send nothing; 0 is never.
+    double lineTimeout = 10;
+    double idleTimeout = 0;
     Format format;
     // --memory-limit SIZE: the memory budget in bytes; 0 for the default (half the machine's
     // physical memory).

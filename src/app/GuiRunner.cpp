@@ -177,6 +177,8 @@ int runGui(const CommandLine& commandLine, int argc, char** argv) {
     Application::Settings settings;
     settings.port = commandLine.port;
     settings.listenAddress = commandLine.listenAddress;
+    settings.lineTimeout = commandLine.lineTimeout;
+    settings.idleTimeout = commandLine.idleTimeout;
     settings.format = commandLine.format;
     settings.outputs = commandLine.outputs;
     settings.media = commandLine.media;

@@ -26,6 +26,8 @@ int runHeadless(const CommandLine& commandLine) {
     Application::Settings settings;
     settings.port = commandLine.port;
     settings.listenAddress = commandLine.listenAddress;
+    settings.lineTimeout = commandLine.lineTimeout;
+    settings.idleTimeout = commandLine.idleTimeout;
     settings.format = commandLine.format;
     settings.outputs = commandLine.outputs;
     settings.media = commandLine.media;

@@ -54,8 +54,27 @@ CommandExecutor::CommandExecutor(SharedScene& scene, LogSink& log, OutputCommand
 
 CommandExecutor::~CommandExecutor() = default;
 
+namespace {
+
+// Whether the command's UTF-16 text runs to the end of its line (104, 107): a byte 0x0D there
+// belongs to the text.
+bool endsInFreeText(int32_t number) {
+    const CommandRow* row = findCommandRow(number);
+    return row != nullptr && row->freeText != FreeText::None;
+}
+
+} // namespace
+
 std::string CommandExecutor::execute(const char* line, size_t length) {
-    const Command command(line, length);
+    // A terminal ends its lines with CR LF; the CR is no part of the command.
+    if (length > 0 && line[length - 1] == '\r' && !endsInFreeText(Command(line, length).number())) {
+        const std::string shorter(line, length - 1);
+        return execute(Command(shorter.c_str(), shorter.size()));
+    }
+    return execute(Command(line, length));
+}
+
+std::string CommandExecutor::execute(const Command& command) {
     if (command.number() == 0)
         return "OK";
     CommandResult result;

@@ -35,10 +35,13 @@ public:
     CommandExecutor& operator=(const CommandExecutor&) = delete;
 
     // The reply to one line, without its line feed: "OK" or "ERROR", then a space and the
-    // result when there is one. `line` holds a NUL at line[length].
+    // result when there is one. `line` holds a NUL at line[length]. A carriage return at its
+    // end is dropped, except for the commands whose UTF-16 text runs to the end of the line.
     std::string execute(const char* line, size_t length);
 
 private:
+    std::string execute(const Command& command);
+
     CommandExecutor(SharedScene& scene, LogSink& log, OutputCommands& outputs,
                     std::unique_ptr<FontTable> fonts, std::shared_ptr<const MediaFolder> media);
 

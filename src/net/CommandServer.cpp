@@ -4,8 +4,9 @@
 
 namespace kavelin {
 
-CommandServer::CommandServer(LogSink& log, uint16_t port, std::string listenAddress)
-    : TcpServer(port, std::move(listenAddress)), log_(log) {}
+CommandServer::CommandServer(LogSink& log, uint16_t port, std::string listenAddress,
+                             ClientTimeouts timeouts)
+    : TcpServer(port, std::move(listenAddress), timeouts), log_(log) {}
 
 CommandServer::~CommandServer() {
     log_.diagnostic("Server shutting down...\n");
@@ -32,6 +33,14 @@ void CommandServer::onDisconnect() {
 
 void CommandServer::onSendError() {
     log_.diagnostic("Error on send()");
+}
+
+void CommandServer::onLineTimeout(double seconds) {
+    log_.diagnostic("- Disconnected: a line not ended within %g s.\n", seconds);
+}
+
+void CommandServer::onIdleTimeout(double seconds) {
+    log_.diagnostic("- Disconnected: nothing received for %g s.\n", seconds);
 }
 
 std::string CommandServer::onLine(const char* line, size_t length) {

@@ -15,13 +15,13 @@ class LogSink;
 using LineExecutor = std::function<std::string(const char* line, size_t length)>;
 
 // The command port: every line a client sends is executed and answered with one reply line.
-// Its diagnostics (start, connections, shutdown) go to the log.
+// Its diagnostics (start, connections, disconnections and why, shutdown) go to the log.
 class CommandServer : public TcpServer {
 public:
     static constexpr uint16_t kDefaultPort = 2031;
 
-    CommandServer(LogSink& log, uint16_t port = kDefaultPort,
-                  std::string listenAddress = "0.0.0.0");
+    CommandServer(LogSink& log, uint16_t port = kDefaultPort, std::string listenAddress = "0.0.0.0",
+                  ClientTimeouts timeouts = {});
     ~CommandServer() override;
 
     bool start();
@@ -33,6 +33,8 @@ protected:
     void onConnect(const IpAddress& address) override;
     void onDisconnect() override;
     void onSendError() override;
+    void onLineTimeout(double seconds) override;
+    void onIdleTimeout(double seconds) override;
     std::string onLine(const char* line, size_t length) override;
 
 private:

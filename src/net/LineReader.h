@@ -28,6 +28,9 @@ public:
     // One receive from the socket into the free end of the buffer.
     Fill receive(int fd);
 
+    // Bytes received and not yet taken as lines: the start of a line.
+    size_t pending() const { return end_ - begin_; }
+
     // Forgets every buffered byte (a new client).
     void clear() { begin_ = end_ = 0; }
 

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <new>
+#include <poll.h>
 #include <sys/socket.h>
 #include <system_error>
 #include <unistd.h>
@@ -30,10 +31,19 @@ void setOption(int fd, int level, int name, int value) {
     ::setsockopt(fd, level, name, &value, sizeof value);
 }
 
+// A timeout in seconds as a clock duration: zero (never) for 0 or less, at most about 30
+// years, so that a deadline never overflows.
+std::chrono::steady_clock::duration limit(double seconds) {
+    if (!(seconds > 0))
+        return std::chrono::steady_clock::duration::zero();
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(std::min(seconds, 1e9)));
+}
+
 } // namespace
 
-TcpServer::TcpServer(uint16_t port, std::string listenAddress)
-    : listenAddress_(std::move(listenAddress)), port_(port) {}
+TcpServer::TcpServer(uint16_t port, std::string listenAddress, ClientTimeouts timeouts)
+    : listenAddress_(std::move(listenAddress)), port_(port), timeouts_(timeouts) {}
 
 TcpServer::~TcpServer() {
     stop();
@@ -154,6 +164,12 @@ void TcpServer::run() {
         case End::SendError:
             onSendError();
             break;
+        case End::LineTimeout:
+            onLineTimeout(timeouts_.line);
+            break;
+        case End::IdleTimeout:
+            onIdleTimeout(timeouts_.idle);
+            break;
         case End::Stopped:
             break;
         }
@@ -161,16 +177,23 @@ void TcpServer::run() {
 }
 
 TcpServer::End TcpServer::serve(int client, LineReader& reader, std::string& out) {
+    const Clock::duration line = limit(timeouts_.line);
+    const Clock::duration idle = limit(timeouts_.idle);
+    // The clocks run only while the server waits for the client, not while it answers.
+    bool received = true; // since the last wait (the connection counts)
+    bool lineOpen = false;
+    Clock::time_point lineSince, idleSince;
     for (;;) {
         if (stopRequested_)
             return End::Stopped;
-        char* line = nullptr;
+        char* text = nullptr;
         size_t length = 0;
-        const LineReader::Cut cut = reader.next(line, length);
+        const LineReader::Cut cut = reader.next(text, length);
         if (cut == LineReader::Cut::Line) {
+            lineOpen = false;
             // Each reply is complete before the next line is executed; replies of lines that
             // are already buffered go out together.
-            if (!answer(client, line, length, out))
+            if (!answer(client, text, length, out))
                 return stopRequested_ ? End::Stopped : End::SendError;
             continue;
         }
@@ -179,6 +202,25 @@ TcpServer::End TcpServer::serve(int client, LineReader& reader, std::string& out
             return stopRequested_ ? End::Stopped : End::SendError;
         if (cut == LineReader::Cut::Overlong)
             return End::ReceiveError;
+
+        const Clock::time_point now = Clock::now();
+        if (received)
+            idleSince = now;
+        received = false;
+        const bool begun = reader.pending() > 0;
+        if (begun && !lineOpen)
+            lineSince = now;
+        lineOpen = begun;
+        const Wait wait = waitForBytes(
+            client,
+            lineOpen && line > Clock::duration::zero() ? lineSince + line
+                                                       : Clock::time_point::max(),
+            idle > Clock::duration::zero() ? idleSince + idle : Clock::time_point::max());
+        if (wait == Wait::LineTimeout)
+            return stopRequested_ ? End::Stopped : End::LineTimeout;
+        if (wait == Wait::IdleTimeout)
+            return stopRequested_ ? End::Stopped : End::IdleTimeout;
+
         const LineReader::Fill fill = reader.receive(client);
         if (stopRequested_)
             return End::Stopped;
@@ -186,6 +228,30 @@ TcpServer::End TcpServer::serve(int client, LineReader& reader, std::string& out
             return End::Disconnected;
         if (fill == LineReader::Fill::Error)
             return End::ReceiveError;
+        received = true;
+    }
+}
+
+TcpServer::Wait TcpServer::waitForBytes(int client, Clock::time_point lineDeadline,
+                                        Clock::time_point idleDeadline) {
+    const Clock::time_point deadline = std::min(lineDeadline, idleDeadline);
+    for (;;) {
+        int timeout = -1;
+        if (deadline != Clock::time_point::max()) {
+            const Clock::time_point now = Clock::now();
+            // Whole milliseconds, rounded up, so that the deadline has passed when none came.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                std::max(deadline - now, Clock::duration::zero()));
+            timeout = static_cast<int>(std::min<int64_t>(left.count(), INT32_MAX));
+        }
+        pollfd wanted{client, POLLIN, 0};
+        const int ready = ::poll(&wanted, 1, timeout);
+        if (ready > 0)
+            return Wait::Readable; // bytes, a close or an error: the receive tells
+        if (ready < 0 && errno != EINTR)
+            return Wait::Readable; // the receive reports the fault
+        if (ready == 0 && Clock::now() >= deadline)
+            return lineDeadline <= idleDeadline ? Wait::LineTimeout : Wait::IdleTimeout;
     }
 }
 

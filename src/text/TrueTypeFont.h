@@ -3,6 +3,7 @@
 #include "base/MediaFolder.h"
 #include "base/Result.h"
 #include "text/FontEffect.h"
+#include "text/LineInk.h"
 
 #include <array>
 #include <cstdint>
@@ -14,14 +15,24 @@ namespace kavelin {
 
 class FontFace;
 
-// A line of text rendered for blending: width × height pixels (blue, green, red, alpha) in the
-// requested colour with the text's coverage as alpha. Exactly as wide as the measured text.
-// Its memory is kept for the next line drawn into the same LineBitmap.
+// A line of text rendered for blending, or the part of it that is needed: width × height
+// pixels (blue, green, red, alpha) in the requested colour with the text's coverage as alpha,
+// whose top-left pixel is (left, top) of the whole line. The whole line is exactly as wide as
+// the measured text. The memory is kept for the next line drawn into the same LineBitmap.
 struct LineBitmap {
     std::unique_ptr<uint8_t[]> pixels;
     int32_t width = 0;
     int32_t height = 0;
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t lineWidth = 0;
+    int32_t lineHeight = 0;
     size_t capacity = 0; // bytes allocated
+};
+
+// A rectangle of a line, [left, right) × [top, bottom) in the line's pixels.
+struct LineWindow {
+    int64_t left, top, right, bottom;
 };
 
 // A system font chosen by face name, height and style, with the effects run on its lines and
@@ -77,18 +88,22 @@ public:
     size_t cachedGlyphs() const;
 
 private:
-    // renderLine that fills only the columns [from, to) of the line (the rest is left
-    // undefined); the size is that of the whole line.
-    Status renderColumns(std::u16string_view text, uint32_t colour, LineBitmap& out, int64_t from,
-                         int64_t to);
-    // The columns of a line placed at x that can be seen or read.
-    void neededColumns(int32_t destinationWidth, int32_t x, int64_t& from, int64_t& to) const;
+    // renderLine of the part of the line inside `window` (which may reach beyond the line).
+    Status renderWindow(std::u16string_view text, uint32_t colour, LineBitmap& out,
+                        const LineWindow& window);
+    // The summed reach of the effects.
+    int64_t neededReach() const;
+    // The part of a line placed at (x, y) that can reach the destination: the destination
+    // widened by the summed reach of the effects. A line's work is bounded by it.
+    LineWindow neededWindow(int32_t destinationWidth, int32_t destinationHeight, int32_t x,
+                            int32_t y) const;
     Status renderSingle(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
                         int32_t x, int32_t y, std::u16string_view text, uint32_t colour);
     Status renderWrapped(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
                          int32_t x, int32_t y, std::u16string_view text, uint32_t colour,
                          int32_t lineSpacing);
-    // Blends one line at (x, y) after running the effects; returns the clipped size.
+    // Blends the line renderWindow has just made (its coverage still at hand), whose whole is
+    // placed at (x, y), after running the effects; returns the clipped size of the whole line.
     void placeLine(uint8_t* destination, int32_t destinationWidth, int32_t destinationHeight,
                    int32_t x, int32_t y, LineBitmap& line, uint32_t colour, int32_t& clippedWidth,
                    int32_t& clippedHeight);
@@ -110,7 +125,11 @@ private:
     LineBitmap spare_;
     std::unique_ptr<uint8_t[]> coverage_;
     size_t coverageCapacity_ = 0;
+    LineInk ink_; // of the line in spare_
     static constexpr size_t kKeptLineBytes = size_t{4} << 20;
+    // Destination rows blended by every effect in turn before the next rows: about this many
+    // bytes, so that they stay in the cache.
+    static constexpr size_t kBandBytes = size_t{128} << 10;
 };
 
 } // namespace kavelin

@@ -4,8 +4,9 @@
 
 namespace kavelin {
 
-bool VerticalSmoothEffect::apply(uint8_t*, int32_t, int32_t, int32_t, int32_t, uint8_t* text,
-                                 int32_t textWidth, int32_t textHeight) {
+bool VerticalSmoothEffect::applyRows(uint8_t*, int32_t, int32_t, int32_t, int32_t, uint8_t* text,
+                                     int32_t textWidth, int32_t textHeight, const LineInk&, int32_t,
+                                     int32_t) {
     if (text == nullptr)
         return false;
     if (textWidth <= 0 || textHeight <= 1)

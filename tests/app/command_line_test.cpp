@@ -39,6 +39,11 @@ TEST(CommandLineTest, DefaultsAndOptions) {
     EXPECT_EQ(c.outputs, (Args{"raw:/tmp/a", "raw:b"}));
     EXPECT_EQ(c.memoryLimit, 0u); // the default budget
     EXPECT_EQ(parse("--memory-limit 512M --headless").memoryLimit, uint64_t{512} << 20);
+    EXPECT_EQ(std::pair(c.lineTimeout, c.idleTimeout), std::pair(10.0, 0.0)); // 0: never
+
+    c = parse("--line-timeout 0.3 --idle-timeout 3600");
+    EXPECT_EQ(std::pair(c.lineTimeout, c.idleTimeout), std::pair(0.3, 3600.0));
+    EXPECT_EQ(parse("--idle-timeout .25 --line-timeout 7.").idleTimeout, 0.25);
     EXPECT_EQ(parse("--output window --output raw:x").outputs, (Args{"window", "raw:x"}));
 
     c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
@@ -75,7 +80,21 @@ TEST(CommandLineTest, ModesAndRefusals) {
                              "--memory-limit -1",
                              "render --memory-limit 1.5G s",
                              "--media",
-                             "--media _"}) {
+                             "--media _",
+
+                             "--line-timeout",
+                             "--line-timeout 0",
+                             "--line-timeout -1",
+                             "--line-timeout 0.000",
+                             "--idle-timeout _",
+                             "--idle-timeout .",
+                             "--idle-timeout 1e3",
+                             "--idle-timeout inf",
+                             "--idle-timeout nan",
+                             "--line-timeout 1.2.3",
+                             "--line-timeout +5",
+                             "--idle-timeout 5s",
+                             "--line-timeout 0x10"}) {
         const CommandLine c = parse(line);
         EXPECT_EQ(c.mode, Mode::Invalid) << line;
         EXPECT_FALSE(c.error.empty()) << line;

@@ -1,5 +1,6 @@
 #include "CommandFixture.h"
 #include "commands/CommandTable.h"
+#include "support/TgaWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,49 @@ TEST_F(CommandParsing, ReservedAndUnknownNumbers) {
         EXPECT_EQ(run(std::to_string(n) + " 1 2 3"), "ERROR") << n;
         EXPECT_EQ(take(), test::Lines{"Unsupported command (" + std::to_string(n) + ")"});
     }
+}
+
+// A terminal ends its lines with CR LF: the CR is ignored, so each line gets the reply and the
+// log lines it gets without it, except in the UTF-16 text of 104 and 107, where a byte 0x0D
+// is part of a code unit.
+TEST_F(CommandParsing, ACarriageReturnBeforeTheLineFeedIsIgnoredOutsideFreeText) {
+    ASSERT_TRUE(test::writeTga(file("logo.tga"), 3, 2, std::vector<uint32_t>(6, 0x00112233), 24));
+    struct Step {
+        std::string line, reply;
+    };
+    const Step steps[] = {
+        {"116", "OK 0"},
+        {"121 0", "OK 0"},
+        {"63 0 " + file("logo.tga"), "OK"}, // a path: the text field runs to the line's end
+        {"124 0", "OK 3 2"},
+        {"66 0 10 20", "OK"},
+        {"64 0 " + file("no_such_") + "\t0 3", "ERROR"},
+        {"4 0 DejaVu Sans\t24 0 0 11 1", "OK"},
+        {"105 0", "OK -1 -1"},
+        {"1000 1", "ERROR"},
+        {"0", "OK"},
+        {"", "OK"},
+    };
+    SharedScene otherScene;
+    test::RecordingLog otherLog;
+    test::NoOutputCommands otherOutputs;
+    auto other = CommandExecutor::create(otherScene, otherLog, otherOutputs);
+    ASSERT_TRUE(other.ok());
+    for (const Step& step : steps) {
+        take();
+        otherLog.clear();
+        const std::string crlf = step.line + "\r";
+        EXPECT_EQ(run(step.line), step.reply) << step.line;
+        EXPECT_EQ((*other)->execute(crlf.c_str(), crlf.size()), step.reply) << step.line;
+        EXPECT_EQ(otherLog.lines(), take()) << step.line;
+    }
+    // Only the last CR goes.
+    EXPECT_EQ(run("63 0 " + file("logo.tga") + "\r\r"), "ERROR");
+    // "ab" and U+0D05, whose second byte is 0x0D, measure wider than "ab".
+    const std::string ab("a\0b\0", 4);
+    const std::string measured = run("107 0 " + ab + "\x05\x0D");
+    EXPECT_EQ(measured.rfind("OK ", 0), 0u);
+    EXPECT_GT(std::atoi(measured.c_str() + 3), std::atoi(run("107 0 " + ab).c_str() + 3));
 }
 
 TEST(CommandParsingTest, TrueTypeTextStartsAfterTheTenthBlankOrTheFirst) {

@@ -12,12 +12,13 @@ namespace {
 class HeadlessServerTest : public ::testing::Test {
 protected:
     // The program, with its standard output in `name`.txt and its errors in `name`.err.
-    std::unique_ptr<ChildProcess> start(const std::string& name) {
-        return std::make_unique<ChildProcess>(
-            std::vector<std::string>{KAVELIN_BINARY, "--headless", "--port", std::to_string(port),
-                                     "--listen", "127.0.0.1"},
-            std::map<std::string, std::string>{}, temp.file(name + ".txt"),
-            temp.file(name + ".err"));
+    std::unique_ptr<ChildProcess> start(const std::string& name,
+                                        const std::vector<std::string>& options = {}) {
+        std::vector<std::string> args{KAVELIN_BINARY,       "--headless", "--port",
+                                      std::to_string(port), "--listen",   "127.0.0.1"};
+        args.insert(args.end(), options.begin(), options.end());
+        return std::make_unique<ChildProcess>(args, std::map<std::string, std::string>{},
+                                              temp.file(name + ".txt"), temp.file(name + ".err"));
     }
     std::string out(const std::string& name) const { return readFile(temp.file(name + ".txt")); }
 
@@ -58,4 +59,30 @@ TEST_F(HeadlessServerTest, TypicalSessionThenShutdownBySignal) {
                           "Layer set 0 released.\n"
                           "- Disconnected!!!\n"
                           "Server shutting down...\n");
+}
+
+TEST_F(HeadlessServerTest, StalledClientsAreDisconnectedByTheTimeoutsGiven) {
+    auto server = start("stall", {"--line-timeout", "0.3", "--idle-timeout", "0.5"});
+    ASSERT_TRUE(waitUntil([&] { return out("stall").find("Ready.\n") != std::string::npos; }));
+    {
+        Client half(port); // as a terminal sends it, then half a line
+        ASSERT_TRUE(half.send("116\r\n116"));
+        EXPECT_EQ(half.readLine(), "OK 0\n");
+        EXPECT_TRUE(half.closedWithoutReply());
+    }
+    {
+        Client silent(port);
+        EXPECT_TRUE(silent.closedWithoutReply());
+    }
+    Client next(port);
+    ASSERT_TRUE(next.send("121 0\n"));
+    EXPECT_EQ(next.readLine(), "OK 0\n");
+    server->signal(SIGTERM);
+    EXPECT_EQ(server->wait(5000), 0);
+    const std::string connected = "Connection established to 127.0.0.1\n";
+    EXPECT_NE(out("stall").find(connected + "- Disconnected: a line not ended within 0.3 s.\n" +
+                                connected + "- Disconnected: nothing received for 0.5 s.\n" +
+                                connected),
+              std::string::npos)
+        << out("stall");
 }

@@ -142,6 +142,65 @@ TEST_F(CommandServerTest, GarbageAndResetClientsNeverDisturbTheNext) {
     expectServed();
 }
 
+// A client that leaves a line unfinished, or sends nothing, past its timeout is disconnected
+// with a log line that says why, and the client waiting behind it is served.
+TEST(CommandServerTimeouts, AStalledClientIsDisconnectedAndTheNextServed) {
+    struct Case {
+        kavelin::ClientTimeouts timeouts;
+        std::string sent, reply, why;
+    };
+    const Case cases[] = {
+        {{0.3, 0}, "7 half", "", "- Disconnected: a line not ended within 0.3 s.\n"},
+        {{0.25, 0},
+         "7 one\n7 half",
+         "OK one\n",
+         "- Disconnected: a line not ended within 0.25 s.\n"},
+        {{10, 0.3}, "", "", "- Disconnected: nothing received for 0.3 s.\n"},
+        {{10, 0.3}, "7 one\n", "OK one\n", "- Disconnected: nothing received for 0.3 s.\n"},
+        {{0.2, 0.3}, "7 half", "", "- Disconnected: a line not ended within 0.2 s.\n"},
+    };
+    for (const Case& c : cases) {
+        RecordingLog log;
+        RecordingExecutor executor;
+        CommandServer server(log, 0, "127.0.0.1", c.timeouts);
+        ASSERT_TRUE(server.start());
+        server.setExecutor(executor.function());
+        Client stalled(server.port());
+        ASSERT_TRUE(stalled.send(c.sent));
+        if (!c.reply.empty()) {
+            EXPECT_EQ(stalled.readLine(), c.reply) << c.why;
+        }
+        Client next(server.port()); // waits in the backlog
+        ASSERT_TRUE(next.send("7 next\n"));
+        EXPECT_TRUE(stalled.closedWithoutReply()) << c.why;
+        EXPECT_EQ(next.readLine(), "OK next\n") << c.why;
+        const std::string connected = "Connection established to 127.0.0.1\n";
+        EXPECT_EQ(diagnostics(log), "Server initializing...\n" + connected + c.why + connected);
+    }
+}
+
+// The line timeout runs only while a line is begun: without an idle timeout, a client that
+// is silent before its first line or between lines keeps its connection.
+TEST(CommandServerTimeouts, ASilentClientStaysWithoutAnIdleTimeout) {
+    for (const std::string before : {"", "7 one\n"}) {
+        RecordingLog log;
+        RecordingExecutor executor;
+        CommandServer server(log, 0, "127.0.0.1", {0.1, 0});
+        ASSERT_TRUE(server.start());
+        server.setExecutor(executor.function());
+        Client client(server.port());
+        ASSERT_TRUE(client.send(before));
+        if (!before.empty()) {
+            ASSERT_EQ(client.readLine(), "OK one\n");
+        }
+        EXPECT_TRUE(client.silentFor(400)) << before; // four line timeouts: still open
+        ASSERT_TRUE(client.send("7 still\n"));
+        EXPECT_EQ(client.readLine(), "OK still\n") << before;
+        EXPECT_EQ(diagnostics(log),
+                  "Server initializing...\nConnection established to 127.0.0.1\n");
+    }
+}
+
 TEST(CommandServerStart, LinesBeforeTheExecutorAreRefusedAndAPortIsNotTakenTwice) {
     RecordingLog log;
     RecordingExecutor executor;
@@ -164,7 +223,8 @@ TEST(CommandServerStart, LinesBeforeTheExecutorAreRefusedAndAPortIsNotTakenTwice
 }
 
 TEST(CommandServerStop, ReturnsPromptlyWhereverTheServerWaits) {
-    for (const char* waitsIn : {"accept", "recv", "send"}) {
+    // "line": in the middle of a line, with its timeout running.
+    for (const std::string waitsIn : {"accept", "recv", "line", "send"}) {
         RecordingLog log;
         RecordingExecutor executor;
         auto server = std::make_unique<CommandServer>(log, 0, "127.0.0.1");
@@ -172,16 +232,18 @@ TEST(CommandServerStop, ReturnsPromptlyWhereverTheServerWaits) {
         server->setExecutor(executor.function());
         std::optional<Client> client;
         const std::string connected =
-            waitsIn[0] == 'a' ? "" : "Connection established to 127.0.0.1\n";
+            waitsIn == "accept" ? "" : "Connection established to 127.0.0.1\n";
         if (!connected.empty()) {
             client.emplace(server->port());
-            ASSERT_TRUE(client->send(waitsIn[0] == 'r' ? "7 x\n" : repeated("8\n", 20000)));
+            ASSERT_TRUE(client->send(waitsIn == "recv"   ? "7 x\n"
+                                     : waitsIn == "line" ? "7 x\n7 y"
+                                                         : repeated("8\n", 20000)));
             ASSERT_FALSE(client->readLine().empty()); // connected and served
         }
         const auto before = std::chrono::steady_clock::now();
         server.reset();
         EXPECT_LT(std::chrono::steady_clock::now() - before, 1s) << waitsIn;
-        EXPECT_TRUE(waitsIn[0] != 'r' || client->closedWithoutReply());
+        EXPECT_TRUE(waitsIn == "accept" || waitsIn == "send" || client->closedWithoutReply());
         // Cut off by the stop: neither a disconnection nor a send error is reported.
         EXPECT_EQ(diagnostics(log),
                   "Server initializing...\n" + connected + "Server shutting down...\n");
