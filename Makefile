@@ -50,11 +50,23 @@ bench: build
 $(FUZZ_BUILD)/build.ninja:
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVELIN_FUZZ=ON
 
-# Each fuzz target for FUZZ_SECONDS seconds.
+# Each fuzz target for FUZZ_SECONDS seconds. A command family's target starts from its seeds in
+# fuzz/corpus/<family> and keeps what it finds in $(FUZZ_BUILD)/corpus/<family>; crashing inputs
+# land in $(FUZZ_BUILD). An input that runs longer than FUZZ_TIMEOUT seconds counts as a hang.
 FUZZ_SECONDS ?= 30
+FUZZ_TIMEOUT ?= 25
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
-	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do echo "== $$f"; $$f -max_total_time=$(FUZZ_SECONDS) || exit 1; done
+	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+		family=$${f##*/fuzz_commands_}; corpus=; \
+		if [ -d fuzz/corpus/$$family ]; then \
+			mkdir -p $(FUZZ_BUILD)/corpus/$$family; \
+			corpus="$(FUZZ_BUILD)/corpus/$$family fuzz/corpus/$$family"; \
+		fi; \
+		echo "== $$f"; \
+		$$f -max_total_time=$(FUZZ_SECONDS) -timeout=$(FUZZ_TIMEOUT) \
+			-artifact_prefix=$(FUZZ_BUILD)/ $$corpus || exit 1; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

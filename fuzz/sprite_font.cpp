@@ -2,6 +2,7 @@
 // the sprite-font loader and both layouts. Input: two bytes giving the sheet's length, the
 // sheet, then the spacing file up to a zero byte, then the text.
 
+#include "SanitizerDefaults.h"
 #include "image/Image.h"
 #include "text/SpriteFont.h"
 
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t sheetLength = std::min<size_t>(data[0] | data[1] << 8, size - 2);
     const uint8_t* sheet = data + 2;
     // Keep each run small; huge sheets have unit tests.
-    if (sheetLength >= 16 && (sheet[12] | sheet[13] << 8) * (sheet[14] | sheet[15] << 8) > 1 << 20)
+    if (sheetLength >= 16 &&
+        int64_t{sheet[12] | sheet[13] << 8} * (sheet[14] | sheet[15] << 8) > 1 << 20)
         return 0;
     static const int fd = ::memfd_create("sheet", 0);
     if (fd < 0 || ::ftruncate(fd, 0) != 0 ||

@@ -1,6 +1,7 @@
 // libFuzzer target: any byte string as a TGA file through open, readHeader, checkHeader,
 // allocate and readPixels, as the layer loader does.
 
+#include "SanitizerDefaults.h"
 #include "base/ReadableFile.h"
 #include "image/Image.h"
 #include "image/TgaFile.h"

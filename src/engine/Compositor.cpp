@@ -19,13 +19,16 @@ void draw(FrameBuffer& target, const DrawItem& item, bool interlaced, int32_t fi
                                        r.width, r.height, target.width(), target.height());
         int32_t ey = c.srcY, dy = c.y, height = c.h;
         const int32_t ex = c.srcX, dx = c.x, width = c.w;
+        if (width <= 0 || height <= 0)
+            continue;
+        // Checked first: a rectangle that misses the target may clip to offsets at the end of
+        // the 32-bit range (a layer 2^31 rows above it skips that many), one more overflows.
         if (interlaced && (dy & 1) != field) {
             ++dy;
             ++ey;
-            --height;
+            if (--height <= 0)
+                continue;
         }
-        if (width <= 0 || height <= 0)
-            continue;
         const int32_t sx = r.srcX + ex;
         const int32_t sy = r.srcY + ey;
         if (item.copy)
