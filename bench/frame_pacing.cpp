@@ -26,7 +26,7 @@
 #include "NullLog.h"
 #include "ServerHarness.h"
 
-#include "app/OutputSpecs.h"
+#include "app/OutputMaker.h"
 #include "engine/OutputSink.h"
 #include "engine/ThreadPriority.h"
 #include "image/TgaWriter.h"
@@ -177,7 +177,7 @@ private:
     std::vector<Entry> entries_;
 };
 
-// The raw output of the spec, noting every frame it wrote.
+// The raw output, noting every frame it wrote.
 class NotedOutput : public FrameConsumer {
 public:
     NotedOutput(std::unique_ptr<FrameConsumer> raw, std::shared_ptr<WrittenFrames> written)
@@ -431,8 +431,8 @@ Figures runCase(const Case& c, double seconds, const std::string& sequencePrefix
     bool outputMade = false;
     auto server = std::make_unique<InProcessServer>(
         log, std::vector<std::string>{"raw:" + fifo},
-        [&](const std::string& spec) -> Result<std::unique_ptr<FrameConsumer>> {
-            Result<std::unique_ptr<FrameConsumer>> raw = makeOutput(spec, log);
+        [&](const std::string& output) -> Result<std::unique_ptr<FrameConsumer>> {
+            Result<std::unique_ptr<FrameConsumer>> raw = makeOutput(output, log);
             if (!raw)
                 return raw.error();
             outputMade = true;

@@ -92,19 +92,19 @@ bool Application::startUp() {
     bool hasWindow = false;
     engine_ = Engine::create(settings_.format, settings_.background);
     if (engine_) {
-        for (const std::string& spec : settings_.outputs) {
-            Result<std::unique_ptr<FrameConsumer>> consumer = makeOutput_(spec);
+        for (const std::string& output : settings_.outputs) {
+            Result<std::unique_ptr<FrameConsumer>> consumer = makeOutput_(output);
             if (!consumer) {
-                log_.log("ERROR (%s) : %s", spec.c_str(), consumer.reason().c_str());
+                log_.log("ERROR (%s) : %s", output.c_str(), consumer.reason().c_str());
                 window_ = nullptr;
                 engine_.reset();
                 break;
             }
             FrameConsumer* made = consumer->get();
             Result<int32_t> added =
-                engine_->addOutput(std::make_unique<OutputSink>(spec, std::move(*consumer)));
+                engine_->addOutput(std::make_unique<OutputSink>(output, std::move(*consumer)));
             if (!added) {
-                log_.log("ERROR (%s) : %s", spec.c_str(), added.reason().c_str());
+                log_.log("ERROR (%s) : %s", output.c_str(), added.reason().c_str());
                 window_ = nullptr;
                 engine_.reset();
                 break;

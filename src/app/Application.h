@@ -38,14 +38,14 @@ public:
         Format format;
         PixelColour background{0, 0, 0, 255};
         bool scale = true;
-        // Output specs: "window", "raw:PATH".
+        // Outputs as named on the command line: "window", "raw:PATH".
         std::vector<std::string> outputs;
         // Where commands open the files they name; none: paths as given.
         std::shared_ptr<const MediaFolder> media;
     };
-    // Makes the consumer of one output spec; the GUI runner makes the window.
+    // Makes the consumer of one output named on the command line; the GUI runner makes the window.
     using OutputFactory =
-        std::function<Result<std::unique_ptr<FrameConsumer>>(const std::string& spec)>;
+        std::function<Result<std::unique_ptr<FrameConsumer>>(const std::string& output)>;
 
     enum class Failure { None, Output, CommandSource, Processor };
 

@@ -45,8 +45,8 @@ bool parseSeconds(const std::string& text, double& seconds) {
     return true;
 }
 
-bool validOutput(const std::string& spec) {
-    return spec == "window" || (spec.rfind("raw:", 0) == 0 && spec.size() > 4);
+bool validOutput(const std::string& output) {
+    return output == "window" || (output.rfind("raw:", 0) == 0 && output.size() > 4);
 }
 
 // --format NAME for the server and for render; an empty error when it is not this option.
@@ -169,8 +169,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         }
     }
     if (c.headless)
-        for (const std::string& spec : c.outputs)
-            if (spec == "window")
+        for (const std::string& output : c.outputs)
+            if (output == "window")
                 return invalid("--output window needs the windows (leave out --headless)");
     return c;
 }

@@ -2,7 +2,7 @@
 
 #include "app/ControlDialog.h"
 #include "app/DisplayProbe.h"
-#include "app/OutputSpecs.h"
+#include "app/OutputMaker.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
 #include "outputs/window/KvWindowOutput.h"
@@ -149,9 +149,9 @@ int runControlSession(const Application::Settings& settings, LogChannel& log,
     }
     // The event loop of the dialog is not the last word: the shutdown still needs this thread.
     QApplication::setQuitOnLastWindowClosed(false);
-    Application app(settings, log, [&settings, &log](const std::string& spec) {
-        if (spec != "window")
-            return makeOutput(spec, log);
+    Application app(settings, log, [&settings, &log](const std::string& output) {
+        if (output != "window")
+            return makeOutput(output, log);
         return Result<std::unique_ptr<FrameConsumer>>(
             std::make_unique<KvWindowOutput>(settings.format.width, settings.format.height,
                                              settings.background, settings.scale, log));

@@ -1,7 +1,7 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/Application.h"
-#include "app/OutputSpecs.h"
+#include "app/OutputMaker.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
 
@@ -32,7 +32,7 @@ int runHeadless(const CommandLine& commandLine) {
     settings.outputs = commandLine.outputs;
     settings.media = commandLine.media;
     Application app(settings, log,
-                    [&log](const std::string& spec) { return makeOutput(spec, log); });
+                    [&log](const std::string& output) { return makeOutput(output, log); });
     app.start();
 
     const timespec poll{0, 100 * 1000 * 1000};

@@ -40,11 +40,12 @@ Application makeApp(uint16_t port, Lines outputs, RecordingLog& log, Counts& cou
     settings.port = port;
     settings.listenAddress = "127.0.0.1";
     settings.outputs = std::move(outputs);
-    return Application(settings, log, [&counts](const std::string& spec) {
+    return Application(settings, log, [&counts](const std::string& output) {
         using Made = Result<std::unique_ptr<FrameConsumer>>;
-        if (spec == "test" || spec == "closed")
-            return Made(std::make_unique<TestOutput>(counts, spec == "closed" ? "no screen" : ""));
-        return Made(failure("unknown output '" + spec + "'"));
+        if (output == "test" || output == "closed")
+            return Made(
+                std::make_unique<TestOutput>(counts, output == "closed" ? "no screen" : ""));
+        return Made(failure("unknown output '" + output + "'"));
     });
 }
 
