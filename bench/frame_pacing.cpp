@@ -432,7 +432,7 @@ Figures runCase(const Case& c, double seconds, const std::string& sequencePrefix
     auto server = std::make_unique<InProcessServer>(
         log, std::vector<std::string>{"raw:" + fifo},
         [&](const std::string& output) -> Result<std::unique_ptr<FrameConsumer>> {
-            Result<std::unique_ptr<FrameConsumer>> raw = makeOutput(output, log);
+            Result<std::unique_ptr<FrameConsumer>> raw = makeOutput(output, Format{}, log);
             if (!raw)
                 return raw.error();
             outputMade = true;

@@ -151,7 +151,7 @@ int runControlSession(const Application::Settings& settings, LogChannel& log,
     QApplication::setQuitOnLastWindowClosed(false);
     Application app(settings, log, [&settings, &log](const std::string& output) {
         if (output != "window")
-            return makeOutput(output, log);
+            return makeOutput(output, settings.format, log);
         return Result<std::unique_ptr<FrameConsumer>>(
             std::make_unique<KvWindowOutput>(settings.format.width, settings.format.height,
                                              settings.background, settings.scale, log));

@@ -31,8 +31,9 @@ int runHeadless(const CommandLine& commandLine) {
     settings.format = commandLine.format;
     settings.outputs = commandLine.outputs;
     settings.media = commandLine.media;
-    Application app(settings, log,
-                    [&log](const std::string& output) { return makeOutput(output, log); });
+    Application app(settings, log, [&log, &settings](const std::string& output) {
+        return makeOutput(output, settings.format, log);
+    });
     app.start();
 
     const timespec poll{0, 100 * 1000 * 1000};

@@ -54,7 +54,8 @@ std::vector<OutputStatus> Engine::outputs() const {
     std::lock_guard lock(outputsMutex_);
     std::vector<OutputStatus> list;
     for (const Output& o : outputs_)
-        list.push_back({o.number, o.sink->name(), o.sink->delivered(), o.sink->dropped()});
+        list.push_back({o.number, o.sink->name(), o.sink->consumer().state(), o.sink->delivered(),
+                        o.sink->dropped()});
     return list;
 }
 

@@ -29,6 +29,7 @@ struct EngineStats {
 struct OutputStatus {
     int32_t number = 0;
     std::string name;
+    OutputState state = OutputState::Running;
     uint64_t delivered = 0;
     uint64_t dropped = 0;
 };

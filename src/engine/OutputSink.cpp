@@ -7,6 +7,18 @@
 
 namespace kavelin {
 
+const char* outputStateName(OutputState state) {
+    switch (state) {
+    case OutputState::Running:
+        return "running";
+    case OutputState::Retrying:
+        return "retrying";
+    case OutputState::Failed:
+        return "failed";
+    }
+    return "unknown";
+}
+
 OutputSink::OutputSink(std::string name, std::unique_ptr<FrameConsumer> consumer, size_t depth)
     : name_(std::move(name)), consumer_(std::move(consumer)), depth_(depth == 0 ? 1 : depth) {}
 

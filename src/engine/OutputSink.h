@@ -14,6 +14,10 @@
 
 namespace kavelin {
 
+// How an output is doing, as the log and the control dialog show it.
+enum class OutputState { Running, Retrying, Failed };
+const char* outputStateName(OutputState state);
+
 // What an output does with the frames it is given, on the output's own thread.
 class FrameConsumer {
 public:
@@ -27,6 +31,8 @@ public:
     virtual bool consume(const Frame& frame, const std::atomic<bool>& stopping) = 0;
     // After the last frame, on the same thread: files are finalised here.
     virtual void finish() {}
+    // Read from any thread.
+    virtual OutputState state() const { return OutputState::Running; }
 };
 
 // An output of the engine: its own thread, fed through a short queue. The frame path hands
