@@ -52,15 +52,10 @@ std::string wideTextLine(int font, int spacing) {
 }
 
 // Commands reach the text as a client's lines do: through the command executor.
-class NoOutputCommands : public OutputCommands {
-public:
-    CommandResult execute(const Command&) override { return CommandResult::error(); }
-};
-
 struct Scene {
     bench::NullLog log;
     SharedScene shared;
-    NoOutputCommands outputs;
+    NoOutputCommands outputs{log, "BenchOutput"};
     std::unique_ptr<CommandExecutor> executor;
     std::string line = drawLine();
 

@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/CommandLine.h"
+#include "app/OutputControl.h"
 #include "commands/CommandExecutor.h"
 #include "engine/Engine.h"
 #include "engine/LogSink.h"
@@ -7,25 +9,22 @@
 #include "net/CommandServer.h"
 #include "outputs/window/WindowControl.h"
 
+#include <algorithm>
+
 namespace kavelin {
 
-namespace {
-
-// Output commands (1000 and above) are refused, in the name of the output that has none.
-class RefusedOutputCommands : public OutputCommands {
-public:
-    RefusedOutputCommands(LogSink& log, std::string name) : log_(log), name_(std::move(name)) {}
-    CommandResult execute(const Command& command) override {
-        log_.diagnostic("(%s) Unsupported command (%d)\n", name_.c_str(), command.number());
-        return CommandResult::error();
-    }
-
-private:
-    LogSink& log_;
-    std::string name_;
-};
-
-} // namespace
+Application::Settings settingsOf(const CommandLine& commandLine) {
+    Application::Settings settings;
+    settings.port = commandLine.port;
+    settings.listenAddress = commandLine.listenAddress;
+    settings.lineTimeout = commandLine.lineTimeout;
+    settings.idleTimeout = commandLine.idleTimeout;
+    settings.format = commandLine.format;
+    settings.key = commandLine.key;
+    settings.outputs = commandLine.outputs;
+    settings.media = commandLine.media;
+    return settings;
+}
 
 Application::Application(Settings settings, LogSink& log, OutputFactory makeOutput)
     : settings_(std::move(settings)), log_(log), makeOutput_(std::move(makeOutput)) {}
@@ -63,6 +62,7 @@ void Application::run() {
     log_.log("Kavelin 4.0 initializing...");
     if (!startUp()) {
         log_.log("Error occured.\n");
+        shutDown(); // what did start (the window, outputs, the engine) goes at once
         return;
     }
     log_.log("Ready.");
@@ -88,31 +88,37 @@ void Application::setScale(bool scale) {
         window->setScale(scale);
 }
 
+std::vector<OutputStatus> Application::outputs() const {
+    std::lock_guard lock(engineMutex_);
+    return engine_ ? engine_->outputs() : std::vector<OutputStatus>{};
+}
+
+void Application::releaseEngine() {
+    std::unique_ptr<Engine> engine;
+    {
+        std::lock_guard lock(engineMutex_);
+        engine.swap(engine_);
+    }
+    engine.reset(); // the outputs, then the scene; the dialog does not wait for it
+}
+
 bool Application::startUp() {
-    bool hasWindow = false;
-    engine_ = Engine::create(settings_.format, settings_.background);
+    {
+        std::lock_guard lock(engineMutex_);
+        engine_ = Engine::create(settings_.format, settings_.background);
+    }
     if (engine_) {
-        for (const std::string& output : settings_.outputs) {
-            Result<std::unique_ptr<FrameConsumer>> consumer = makeOutput_(output);
-            if (!consumer) {
-                log_.log("ERROR (%s) : %s", output.c_str(), consumer.reason().c_str());
-                window_ = nullptr;
-                engine_.reset();
-                break;
-            }
-            FrameConsumer* made = consumer->get();
-            Result<int32_t> added =
-                engine_->addOutput(std::make_unique<OutputSink>(output, std::move(*consumer)));
-            if (!added) {
-                log_.log("ERROR (%s) : %s", output.c_str(), added.reason().c_str());
-                window_ = nullptr;
-                engine_.reset();
-                break;
-            }
-            if (auto* window = dynamic_cast<WindowControl*>(made)) {
-                window_ = window;
-                hasWindow = true;
-            }
+        engine_->setKey(settings_.key);
+        const bool windowed = std::find(settings_.outputs.begin(), settings_.outputs.end(),
+                                        "window") != settings_.outputs.end();
+        outputControl_ = std::make_unique<OutputControl>(
+            *engine_, log_, makeOutput_, windowed ? "KvWindowOutput" : "HeadlessOutput");
+        const int32_t started = outputControl_->startAll(settings_.outputs);
+        if (started == 0 && !settings_.outputs.empty()) {
+            outputControl_.reset();
+            releaseEngine();
+        } else {
+            window_ = outputControl_->window();
         }
     }
     if (!engine_) {
@@ -120,8 +126,6 @@ bool Application::startUp() {
         log_.log("Unable to initialize output!");
         return false;
     }
-    outputCommands_ = std::make_unique<RefusedOutputCommands>(log_, hasWindow ? "KvWindowOutput"
-                                                                              : "HeadlessOutput");
     server_ = std::make_unique<CommandServer>(
         log_, static_cast<uint16_t>(settings_.port), settings_.listenAddress,
         ClientTimeouts{settings_.lineTimeout, settings_.idleTimeout});
@@ -132,7 +136,7 @@ bool Application::startUp() {
     }
     port_ = server_->port();
     Result<std::unique_ptr<CommandExecutor>> executor =
-        CommandExecutor::create(engine_->scene(), log_, *outputCommands_, settings_.media);
+        CommandExecutor::create(engine_->scene(), log_, *outputControl_, settings_.media);
     if (!executor) {
         failure_ = Failure::Processor;
         log_.log("Kavelin initialization failed.");
@@ -156,8 +160,8 @@ void Application::shutDown() {
     if (engine_)
         engine_->stop(); // no more frames
     executor_.reset();
-    engine_.reset(); // the outputs, then the scene
-    outputCommands_.reset();
+    outputControl_.reset();
+    releaseEngine();
 }
 
 } // namespace kavelin

@@ -2,6 +2,8 @@
 
 #include "base/Result.h"
 #include "engine/Format.h"
+#include "engine/OutputSink.h"
+#include "image/CleanKey.h"
 #include "image/Image.h"
 
 #include <atomic>
@@ -21,8 +23,9 @@ class Engine;
 class FrameConsumer;
 class LogSink;
 class MediaFolder;
-class OutputCommands;
+class OutputControl;
 class WindowControl;
+struct CommandLine;
 
 // Builds the system on a worker thread (engine, outputs, command server, command executor),
 // waits until it is told to stop, and tears it down again in an order that lets no command
@@ -36,9 +39,11 @@ public:
         double lineTimeout = 10;
         double idleTimeout = 0;
         Format format;
+        KeyMode key = KeyMode::Composed;
         PixelColour background{0, 0, 0, 255};
         bool scale = true;
-        // Outputs as named on the command line: "window", "raw:PATH".
+        // Outputs as named on the command line: "window", "raw:PATH", ...; those that cannot
+        // start are logged and the others run. None at all starting is a failed start-up.
         std::vector<std::string> outputs;
         // Where commands open the files they name; none: paths as given.
         std::shared_ptr<const MediaFolder> media;
@@ -73,11 +78,15 @@ public:
     uint16_t port() const { return port_.load(); }
     // The engine while the system runs (for tests and benchmarks).
     Engine* engine() const { return engine_.get(); }
+    // The outputs and how they do (for the dialog); none before the start-up or after it failed.
+    std::vector<OutputStatus> outputs() const;
 
 private:
     void run();
     bool startUp();
     void shutDown();
+    // Takes the engine away from outputs() and destroys it (outputs finish their files).
+    void releaseEngine();
 
     Settings settings_;
     LogSink& log_;
@@ -89,13 +98,17 @@ private:
     std::thread worker_;
     std::atomic<bool> ended_{false};
 
+    mutable std::mutex engineMutex_; // guards engine_ against the dialog's outputs()
     std::unique_ptr<Engine> engine_;
-    std::unique_ptr<OutputCommands> outputCommands_;
+    std::unique_ptr<OutputControl> outputControl_;
     std::unique_ptr<CommandExecutor> executor_;
     std::unique_ptr<CommandServer> server_;
     std::atomic<WindowControl*> window_{nullptr}; // set by the worker, used by the GUI thread
     std::atomic<Failure> failure_{Failure::None};
     std::atomic<uint16_t> port_{0};
 };
+
+// The server's settings from its command line (the GUI adds its default window output).
+Application::Settings settingsOf(const CommandLine& commandLine);
 
 } // namespace kavelin

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/OutputMaker.h"
+
 #include "base/MediaFolder.h"
 #include "base/MemoryBudget.h"
 
@@ -45,10 +47,6 @@ bool parseSeconds(const std::string& text, double& seconds) {
     return true;
 }
 
-bool validOutput(const std::string& output) {
-    return output == "window" || (output.rfind("raw:", 0) == 0 && output.size() > 4);
-}
-
 // --format NAME for the server and for render; an empty error when it is not this option.
 bool takeFormat(const std::vector<std::string>& args, size_t& i, CommandLine& c,
                 std::string& error) {
@@ -63,6 +61,21 @@ bool takeFormat(const std::vector<std::string>& args, size_t& i, CommandLine& c,
         error = format.reason();
     else
         c.format = *format;
+    return true;
+}
+
+// --key composed|clean for the server and for render; false when it is not this option.
+bool takeKey(const std::vector<std::string>& args, size_t& i, CommandLine& c, std::string& error) {
+    if (args[i] != "--key")
+        return false;
+    const std::string value = i + 1 < args.size() ? args[i + 1] : "";
+    if (value == "composed")
+        c.key = KeyMode::Composed;
+    else if (value == "clean")
+        c.key = KeyMode::Clean;
+    else
+        error = "--key needs composed or clean";
+    ++i;
     return true;
 }
 
@@ -88,7 +101,8 @@ CommandLine parseRender(const std::vector<std::string>& args) {
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string error;
-        if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error)) {
+        if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error) ||
+            takeKey(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--png" || a == "--raw") {
@@ -135,7 +149,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             c.mode = Mode::Commands;
             return c;
         }
-        if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error)) {
+        if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error) ||
+            takeKey(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--headless") {
@@ -161,8 +176,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
                 return invalid(a + " needs a number of seconds above 0, such as 10 or 0.5");
             ++i;
         } else if (a == "--output") {
-            if (i + 1 >= args.size() || !validOutput(args[i + 1]))
-                return invalid("--output needs window or raw:PATH");
+            if (i + 1 >= args.size() || !isOutputForm(args[i + 1]))
+                return invalid("--output needs one of: " + std::string(outputForms()));
             c.outputs.push_back(args[++i]);
         } else {
             return invalid("unknown argument: " + a);
@@ -179,9 +194,9 @@ const char* usageText() {
     return "Usage:\n"
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
            "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
-           "          [--media DIR] [--memory-limit SIZE]\n"
-           "  kavelin render [--format NAME] [--memory-limit SIZE] [--png DIR] [--raw FILE] "
-           "SCRIPT\n"
+           "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
+           "  kavelin render [--format NAME] [--key composed|clean] [--memory-limit SIZE]\n"
+           "                 [--png DIR] [--raw FILE] SCRIPT\n"
            "                 (SCRIPT may be - for standard input)\n"
            "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
            "                 [--effect none|shadow|outline] OUTPUT.tga\n"
@@ -205,6 +220,10 @@ const char* usageText() {
            "                    windows), raw:PATH (every frame's bytes, B G R A, to a file, "
            "which\n"
            "                    is replaced, or to a FIFO); headless without --output: none\n"
+           "  --key composed|clean\n"
+           "                    the alpha that outputs carrying a key send: composed (default)\n"
+           "                    is the composed bytes; clean turns alpha 254 into 255, so that\n"
+           "                    a downstream keyer sees solid graphics as fully opaque\n"
            "  --media DIR       open the files that commands name in DIR only: relative to "
            "it,\n"
            "                    and never outside it (absolute paths, .. and symbolic links "

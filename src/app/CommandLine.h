@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Format.h"
+#include "image/CleanKey.h"
 
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,8 @@ struct CommandLine {
     double lineTimeout = 10;
     double idleTimeout = 0;
     Format format;
+    // --key composed|clean: what the alpha of the frames says to a keyer
+    KeyMode key = KeyMode::Composed;
     // --memory-limit SIZE: the memory budget in bytes; 0 for the default (half the machine's
     // physical memory).
     uint64_t memoryLimit = 0;

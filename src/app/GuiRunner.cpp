@@ -174,14 +174,7 @@ int runGui(const CommandLine& commandLine, int argc, char** argv) {
     // The log itself goes to the dialog; standard output keeps the diagnostics.
     log.addWriter(
         std::make_shared<StreamLogWriter>(STDOUT_FILENO, StreamLogWriter::Lines::DiagnosticsOnly));
-    Application::Settings settings;
-    settings.port = commandLine.port;
-    settings.listenAddress = commandLine.listenAddress;
-    settings.lineTimeout = commandLine.lineTimeout;
-    settings.idleTimeout = commandLine.idleTimeout;
-    settings.format = commandLine.format;
-    settings.outputs = commandLine.outputs;
-    settings.media = commandLine.media;
+    Application::Settings settings = settingsOf(commandLine);
     if (settings.outputs.empty())
         settings.outputs.push_back("window");
     return runControlSession(settings, log, [](ControlDialog& dialog) { closeOnSignals(dialog); });

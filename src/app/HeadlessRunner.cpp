@@ -23,14 +23,7 @@ int runHeadless(const CommandLine& commandLine) {
 
     LogChannel log;
     log.addWriter(std::make_shared<StreamLogWriter>(STDOUT_FILENO));
-    Application::Settings settings;
-    settings.port = commandLine.port;
-    settings.listenAddress = commandLine.listenAddress;
-    settings.lineTimeout = commandLine.lineTimeout;
-    settings.idleTimeout = commandLine.idleTimeout;
-    settings.format = commandLine.format;
-    settings.outputs = commandLine.outputs;
-    settings.media = commandLine.media;
+    Application::Settings settings = settingsOf(commandLine);
     Application app(settings, log, [&log, &settings](const std::string& output) {
         return makeOutput(output, settings.format, log);
     });
@@ -52,9 +45,11 @@ int runHeadless(const CommandLine& commandLine) {
                      "kavelin: cannot listen on %s port %d (in use, or not an address of "
                      "this machine)\n",
                      settings.listenAddress.c_str(), settings.port);
+    else if (app.failure() == Application::Failure::Output)
+        std::fprintf(stderr, "kavelin: no output could start (see the log above)\n");
     else
         std::fprintf(stderr, "kavelin: start-up failed (see the log above)\n");
-    return 1;
+    return app.failure() == Application::Failure::Output ? 2 : 1;
 }
 
 } // namespace kavelin

@@ -58,26 +58,15 @@ long parseWait(std::string_view line) {
     return frames;
 }
 
-// Output commands have no output to go to here.
-class NoOutputCommands : public OutputCommands {
-public:
-    explicit NoOutputCommands(LogSink& log) : log_(log) {}
-    CommandResult execute(const Command& command) override {
-        log_.diagnostic("(OfflineOutput) Unsupported command (%d)\n", command.number());
-        return CommandResult::error();
-    }
-
-private:
-    LogSink& log_;
-};
-
 class Session {
 public:
     Session(const OfflineOptions& options, std::FILE* replies, LogChannel& log)
-        : options_(options), replies_(replies), log_(log), outputCommands_(log) {}
+        : options_(options), replies_(replies), log_(log), outputCommands_(log, "OfflineOutput") {}
 
     int run(const std::string& script) {
         engine_ = Engine::create(options_.format, PixelColour{0, 0, 0, 255});
+        if (engine_)
+            engine_->setKey(options_.key);
         Result<std::unique_ptr<CommandExecutor>> executor =
             engine_ ? CommandExecutor::create(engine_->scene(), log_, outputCommands_)
                     : Result<std::unique_ptr<CommandExecutor>>(failure("no memory"));

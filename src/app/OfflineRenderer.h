@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Format.h"
+#include "image/CleanKey.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,7 @@ struct OfflineOptions {
     std::string pngDir;  // write DIR/frame00000.png, ... when not empty
     std::string rawFile; // write every frame's bytes when not empty (replacing the file)
     Format format;
+    KeyMode key = KeyMode::Composed;
 };
 
 // Exit code: 0 when the script ran, 2 when it could not be read or an output not be written.

@@ -4,6 +4,14 @@
 
 namespace kavelin {
 
+bool isOutputForm(const std::string& output) {
+    return output == "window" || (output.rfind("raw:", 0) == 0 && output.size() > 4);
+}
+
+const char* outputForms() {
+    return "window, raw:PATH";
+}
+
 Result<std::unique_ptr<FrameConsumer>> makeOutput(const std::string& output,
                                                   const Format& /*format*/, LogSink& log) {
     if (output.rfind("raw:", 0) == 0 && output.size() > 4)

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kavelin: %s (kavelin --help shows the usage)\n", cl.error.c_str());
         return 2;
     case CommandLine::Mode::Render:
-        return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile, cl.format}, stdout,
+        return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile, cl.format, cl.key}, stdout,
                                    STDERR_FILENO);
     case CommandLine::Mode::MakeFont:
         return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);

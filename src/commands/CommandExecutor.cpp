@@ -84,10 +84,11 @@ std::string CommandExecutor::execute(const Command& command) {
         // Commands build what they change aside and publish it in one step, so a failed
         // allocation anywhere leaves the scene and the fonts as they were.
         try {
-            if (command.number() >= 1000) {
-                result = outputs_.execute(command);
+            if (command.number() >= 1000 && findCommandRow(command.number()) == nullptr) {
+                outputs_.refuse(command.number());
+                result = CommandResult::error();
             } else {
-                CommandContext context{scene_, *fonts_, log_, *media_};
+                CommandContext context{scene_, *fonts_, log_, *media_, outputs_};
                 result = dispatchCommand(context, command);
             }
         } catch (const std::bad_alloc&) {

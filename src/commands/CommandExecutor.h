@@ -2,6 +2,7 @@
 
 #include "base/Result.h"
 #include "commands/CommandRow.h"
+#include "commands/OutputCommands.h"
 
 #include <memory>
 #include <mutex>
@@ -14,15 +15,9 @@ class LogSink;
 class MediaFolder;
 class SharedScene;
 
-// Commands numbered 1000 and above: they belong to the outputs.
-class OutputCommands {
-public:
-    virtual ~OutputCommands() = default;
-    virtual CommandResult execute(const Command& command) = 0;
-};
-
 // Executes command lines, one at a time and each whole, and builds their replies. Number 0 is
-// answered at once; 1000 and above go to the outputs; the rest to the command table.
+// answered at once; numbers of 1000 and above that the table does not know are refused by the
+// outputs; the rest go to the command table.
 class CommandExecutor {
 public:
     // Fails (after logging "ERROR initializing fonts...") when the font system does not start.

@@ -13,6 +13,7 @@ namespace kavelin {
 class FontTable;
 class LogSink;
 class MediaFolder;
+class OutputCommands;
 class SharedScene;
 
 // What a command answers: "OK" or "ERROR", and on success the result text, if any.
@@ -35,6 +36,7 @@ struct CommandContext {
     FontTable& fonts;
     LogSink& log;
     const MediaFolder& media; // where the files that commands name are opened
+    OutputCommands& outputs;  // 1000 and above
 };
 
 // The argument fields of a command line, in the order of its row.

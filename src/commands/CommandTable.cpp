@@ -41,9 +41,9 @@ struct Table {
 const Table& table() {
     static const Table built = [] {
         Table t;
-        for (CommandRows family :
-             {layerContentCommands(), layerGeometryCommands(), animationCommands(),
-              layerSetCommands(), spriteFontCommands(), trueTypeCommands(), fontNumberCommands()})
+        for (CommandRows family : {layerContentCommands(), layerGeometryCommands(),
+                                   animationCommands(), layerSetCommands(), spriteFontCommands(),
+                                   trueTypeCommands(), fontNumberCommands(), outputCommands()})
             t.rows.insert(t.rows.end(), family.begin(), family.end());
         std::sort(t.rows.begin(), t.rows.end(),
                   [](const CommandRow& a, const CommandRow& b) { return a.number < b.number; });

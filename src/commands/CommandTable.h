@@ -34,5 +34,6 @@ CommandRows layerSetCommands();
 CommandRows spriteFontCommands();
 CommandRows trueTypeCommands();
 CommandRows fontNumberCommands();
+CommandRows outputCommands();
 
 } // namespace kavelin

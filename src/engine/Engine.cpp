@@ -90,6 +90,8 @@ std::shared_ptr<const Frame> Engine::composeFrame(int64_t number,
             compositor_->compose(*frame->pixels, drawList_, format_.interlaced ? field : -1);
     }
     if (frame) {
+        if (key_ == KeyMode::Clean)
+            cleanKey(*frame->pixels);
         frame->number = number;
         frame->deadline = deadline;
     }

@@ -6,6 +6,7 @@
 #include "engine/FrameClock.h"
 #include "engine/OutputSink.h"
 #include "engine/SharedScene.h"
+#include "image/CleanKey.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,15 +26,6 @@ struct EngineStats {
     std::chrono::nanoseconds longestLockWait{0};
 };
 
-// What an output is, as the engine and its users see it.
-struct OutputStatus {
-    int32_t number = 0;
-    std::string name;
-    OutputState state = OutputState::Running;
-    uint64_t delivered = 0;
-    uint64_t dropped = 0;
-};
-
 // Owns the picture's making: the scene, the frame clock, composition and the outputs. On every
 // tick it advances the animations once (once per field when interlaced), composes the visible
 // layers once into a frame, and hands that frame to every output.
@@ -47,6 +39,8 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     const Format& format() const { return format_; }
+    // How the frames' alpha goes out; set before the clock starts.
+    void setKey(KeyMode key) { key_ = key; }
     SharedScene& scene() { return scene_; }
 
     // Starts an output and adds it to those fed with frames; its number, or the reason it
@@ -78,6 +72,7 @@ private:
     };
 
     const Format format_;
+    KeyMode key_ = KeyMode::Composed;
     SharedScene scene_;
     const std::unique_ptr<Compositor> compositor_;
     FramePool pool_;

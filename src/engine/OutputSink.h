@@ -18,6 +18,15 @@ namespace kavelin {
 enum class OutputState { Running, Retrying, Failed };
 const char* outputStateName(OutputState state);
 
+// What an output is, as the engine and its users see it.
+struct OutputStatus {
+    int32_t number = 0;
+    std::string name;
+    OutputState state = OutputState::Running;
+    uint64_t delivered = 0;
+    uint64_t dropped = 0;
+};
+
 // What an output does with the frames it is given, on the output's own thread.
 class FrameConsumer {
 public:

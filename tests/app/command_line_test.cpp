@@ -45,6 +45,9 @@ TEST(CommandLineTest, DefaultsAndOptions) {
     EXPECT_EQ(std::pair(c.lineTimeout, c.idleTimeout), std::pair(0.3, 3600.0));
     EXPECT_EQ(parse("--idle-timeout .25 --line-timeout 7.").idleTimeout, 0.25);
     EXPECT_EQ(parse("--output window --output raw:x").outputs, (Args{"window", "raw:x"}));
+    EXPECT_EQ(parse("").key, kavelin::KeyMode::Composed);
+    EXPECT_EQ(parse("--key clean").key, kavelin::KeyMode::Clean);
+    EXPECT_EQ(parse("render --key clean -").key, kavelin::KeyMode::Clean);
 
     c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
     EXPECT_EQ(c.memoryLimit, uint64_t{64} << 20);
@@ -81,6 +84,9 @@ TEST(CommandLineTest, ModesAndRefusals) {
                              "render --memory-limit 1.5G s",
                              "--media",
                              "--media _",
+                             "--key",
+                             "--key 255",
+                             "render --key Clean -",
 
                              "--line-timeout",
                              "--line-timeout 0",

@@ -4,6 +4,7 @@
 #include "app/GuiRunner.h"
 #include "app/LogList.h"
 #include "engine/LogChannel.h"
+#include "net/CommandServer.h"
 #include "support/OffscreenQt.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
@@ -104,13 +105,13 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
 
         // The server's own lines reach the dialog as the commands' do.
         test::Client client(port);
-        ASSERT_TRUE(client.send("1000\n116\n121 0\n63 0 " + dir.file("white.tga") + "\n75 0\n"));
+        ASSERT_TRUE(client.send("1003\n116\n121 0\n63 0 " + dir.file("white.tga") + "\n75 0\n"));
         for (const char* reply : {"ERROR\n", "OK 0\n", "OK 0\n", "OK\n", "OK\n"})
             EXPECT_EQ(client.readLine(), reply);
         ASSERT_TRUE(serveUntil([&] { return list->lines().size() >= 7; }, kWait));
         EXPECT_EQ(list->lines().mid(4, 3),
                   (QStringList{"Connection established to 127.0.0.1",
-                               "(KvWindowOutput) Unsupported command (1000)",
+                               "(KvWindowOutput) Unsupported command (1003)",
                                "Layer 0 initialized. (tga)"}));
 
         // Show/Hide twice: the window goes, then comes back. Escape is the same button.
@@ -145,17 +146,21 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
 
 TEST(ControlDialogTest, FailedStartUpLeavesTheDialogUsable) {
     QStringList lines;
-    const int code = runSession(test::freePort(), {"window", "raw:"}, [&](ControlDialog& dialog) {
+    LogChannel takerLog;
+    CommandServer taker(takerLog, 0, "127.0.0.1"); // holds the port
+    ASSERT_TRUE(taker.start());
+    const int code = runSession(taker.port(), {"window", "raw:"}, [&](ControlDialog& dialog) {
         LogList* list = dialog.logList();
-        serveUntil([&] { return list->lines().contains("Error occured.\n"); }, kWait);
+        serveUntil([&] { return list->lines().contains("Server shutting down..."); }, kWait);
         lines = list->lines();
         EXPECT_EQ(outputWindow(), nullptr); // it went with the failed start-up
         dialog.showHideButton()->click();   // and does not come back
         EXPECT_EQ(outputWindow(), nullptr);
     });
     EXPECT_EQ(lines, (QStringList{"Kavelin 4.0 initializing...", "Window output initializing...",
-                                  "ERROR (raw:) : unknown output 'raw:'",
-                                  "Unable to initialize output!", "Error occured.\n"}));
+                                  "ERROR (raw:) : unknown output 'raw:'", "Server initializing...",
+                                  "Unable to initialize command source!", "Error occured.\n",
+                                  "Server shutting down..."}));
     EXPECT_EQ(code, 1);
 }
 

@@ -11,12 +11,6 @@ namespace kavelin::test {
 
 using Lines = std::vector<std::string>;
 
-// Output commands, all refused.
-class NoOutputCommands : public OutputCommands {
-public:
-    CommandResult execute(const Command&) override { return CommandResult::error(); }
-};
-
 // Runs command lines through a real executor and scene, as the server does.
 class CommandFixture : public ::testing::Test {
 protected:
@@ -52,7 +46,7 @@ protected:
 
     SharedScene scene;
     RecordingLog log;
-    NoOutputCommands outputs;
+    NoOutputCommands outputs{log, "TestOutput"};
     std::unique_ptr<CommandExecutor> executor;
     TempDir temp{"kavelin-commands"};
 };

@@ -124,13 +124,13 @@ TEST_F(CommandParsing, ACarriageReturnBeforeTheLineFeedIsIgnoredOutsideFreeText)
         {"64 0 " + file("no_such_") + "\t0 3", "ERROR"},
         {"4 0 DejaVu Sans\t24 0 0 11 1", "OK"},
         {"105 0", "OK -1 -1"},
-        {"1000 1", "ERROR"},
+        {"1003 1", "ERROR"},
         {"0", "OK"},
         {"", "OK"},
     };
     SharedScene otherScene;
     test::RecordingLog otherLog;
-    test::NoOutputCommands otherOutputs;
+    NoOutputCommands otherOutputs(otherLog, "TestOutput");
     auto other = CommandExecutor::create(otherScene, otherLog, otherOutputs);
     ASSERT_TRUE(other.ok());
     for (const Step& step : steps) {

@@ -100,7 +100,11 @@ namespace {
 class StarvedOutputs : public OutputCommands {
 public:
     explicit StarvedOutputs(SharedScene& scene) : scene_(scene) {}
-    CommandResult execute(const Command&) override {
+    Result<int32_t> addOutput(const std::string&) override { starve(); }
+    Status removeOutput(int32_t) override { starve(); }
+    Result<int32_t> listOutputs() override { starve(); }
+    void refuse(int32_t) override { starve(); }
+    [[noreturn]] void starve() {
         SharedScene::Access access = scene_.forCommand();
         throw std::bad_alloc();
     }

@@ -171,7 +171,7 @@ TEST(GuiProgramTest, DisplayThatRefusesTheProgramLeavesItHeadless) {
         startProgram(dir, port, {{"DISPLAY", x.display()}, {"XAUTHORITY", dir.file("no-cookie")}});
     auto client = connectTo(port);
     ASSERT_TRUE(client);
-    ASSERT_TRUE(client->send("1000\n"));
+    ASSERT_TRUE(client->send("1003\n"));
     EXPECT_EQ(client->readLine(), "ERROR\n");
     client.reset();
     program.signal(SIGTERM);
@@ -181,7 +181,7 @@ TEST(GuiProgramTest, DisplayThatRefusesTheProgramLeavesItHeadless) {
                               " answers but refuses the connection (Authorization required, but "
                               "no authorization protocol specified); running headless\n";
     EXPECT_EQ(out.substr(0, first.size()), first);
-    EXPECT_NE(out.find("(HeadlessOutput) Unsupported command (1000)\n"), std::string::npos);
+    EXPECT_NE(out.find("(HeadlessOutput) Unsupported command (1003)\n"), std::string::npos);
     EXPECT_EQ(readFile(dir.file("stderr.txt")), "");
 }
 
@@ -206,7 +206,7 @@ TEST(GuiProgramTest, OffscreenProgramServesAndEndsWithOneOnSigterm) {
                      {"--output", "window", "--output", "raw:" + dir.file("frames.raw")});
     auto client = connectTo(port);
     ASSERT_TRUE(client);
-    ASSERT_TRUE(client->send("1000\n2147483647\n116\n"));
+    ASSERT_TRUE(client->send("1003\n2147483647\n116\n"));
     EXPECT_EQ(client->readLine(), "ERROR\n");
     EXPECT_EQ(client->readLine(), "ERROR\n");
     EXPECT_EQ(client->readLine(), "OK 0\n");
@@ -217,7 +217,7 @@ TEST(GuiProgramTest, OffscreenProgramServesAndEndsWithOneOnSigterm) {
     EXPECT_EQ(program.wait(10000), std::optional<int>(1));
     const std::string out = readFile(dir.file("stdout.txt"));
     EXPECT_EQ(out.find("Window output initializing...\nServer initializing...\n"), 0u) << out;
-    EXPECT_NE(out.find("(KvWindowOutput) Unsupported command (1000)\n"), std::string::npos);
+    EXPECT_NE(out.find("(KvWindowOutput) Unsupported command (1003)\n"), std::string::npos);
     EXPECT_NE(out.find("(KvWindowOutput) Unsupported command (2147483647)\n"), std::string::npos);
     // The raw output beside the window took whole frames.
     const size_t bytes = readFile(dir.file("frames.raw")).size();

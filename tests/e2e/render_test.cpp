@@ -121,8 +121,8 @@ TEST(RenderTest, ScriptLinesAndWaits) {
         size_t frames;
     } const cases[] = {
         // Empty lines and comments are skipped; any other line is a command with one reply.
-        {"116\n\n# 121 0\nhello\n72\n1000\n116", 0, "OK 0\nOK\nERROR\nERROR\nOK 1\n",
-         "(OfflineOutput) Unsupported command (1000)\n", 0},
+        {"116\n\n# 121 0\nhello\n72\n1003\n116", 0, "OK 0\nOK\nERROR\nERROR\nOK 1\n",
+         "(OfflineOutput) Unsupported command (1003)\n", 0},
         {"@wait\n@wait 0\n@wait \t2 \r\n@wait 1000000x\n", 2, "",
          "kavelin: line 4: expected @wait N\n", 3},
         {"116\n@waitx\n116\n", 2, "OK 0\n", "kavelin: line 2: expected @wait N\n", 0},
@@ -159,4 +159,25 @@ TEST(RenderTest, FramesGoToPngFilesAndUnwritableOutputsEndTheRun) {
     run = renderScript(temp, temp.file("missing.txt"), "", false);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.log, "kavelin: cannot read " + temp.file("missing.txt") + "\n");
+}
+
+// The key: a fully opaque layer at opacity 255 composes to alpha 254; `--key clean` sends 255
+// there and changes no colour byte.
+TEST(RenderTest, CleanKeyMakesSolidGraphicsFullyOpaqueAndLeavesTheRest) {
+    TempDir temp;
+    std::vector<uint32_t> picture(4 * 2, 0xFF3366CCu);
+    picture[7] = 0x80FFFFFFu;
+    ASSERT_TRUE(writeTga(temp.file("p.tga"), 4, 2, picture));
+    const std::string script = "116\n121 0\n63 0 $T/p.tga\n75 0\n@wait 1\n";
+    const std::vector<uint32_t> composed = renderScript(temp, script).frame(0, 720, 576);
+    const RenderRun cleanRun = renderScript(temp, script, "--key clean");
+    EXPECT_EQ(cleanRun.exitCode, 0);
+    const std::vector<uint32_t> clean = cleanRun.frame(0, 720, 576);
+    ASSERT_EQ(composed[0] >> 24, 254u);
+    for (size_t i = 0; i < composed.size(); ++i) {
+        const uint32_t alpha = composed[i] >> 24;
+        const uint32_t want = alpha >= 254 ? composed[i] | 0xFF000000u : composed[i];
+        ASSERT_EQ(clean[i], want) << i;
+    }
+    EXPECT_NE(renderScript(temp, script, "--key dirty").exitCode, 0);
 }

@@ -37,7 +37,7 @@ TEST_F(HeadlessServerTest, TypicalSessionThenShutdownBySignal) {
         const std::string logo = std::string(KAVELIN_SOURCE_DIR) + "/examples/lower_third.tga";
         const std::pair<std::string, std::string> session[] = {
             {"116", "OK 0"}, {"121 0", "OK 0"},   {"63 0 " + logo, "OK"}, {"66 0 100 50", "OK"},
-            {"75 0", "OK"},  {"88 0 0 25", "OK"}, {"124 0", "OK 400 60"}, {"1000 1 2", "ERROR"},
+            {"75 0", "OK"},  {"88 0 0 25", "OK"}, {"124 0", "OK 400 60"}, {"1003 1 2", "ERROR"},
             {"117 0", "OK"}, {"", "OK"}};
         for (const auto& [line, reply] : session) {
             EXPECT_TRUE(client.send(line + "\n"));
@@ -55,7 +55,7 @@ TEST_F(HeadlessServerTest, TypicalSessionThenShutdownBySignal) {
                           "Layer 0 position set to (100, 50)\n"
                           "Layer 0 set visible.\n"
                           "Layer 0 fading to 0 in 25 frames.\n"
-                          "(HeadlessOutput) Unsupported command (1000)\n"
+                          "(HeadlessOutput) Unsupported command (1003)\n"
                           "Layer set 0 released.\n"
                           "- Disconnected!!!\n"
                           "Server shutting down...\n");

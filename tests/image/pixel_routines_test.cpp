@@ -1,3 +1,5 @@
+#include "image/CleanKey.h"
+#include "image/FrameBuffer.h"
 #include "image/PixelRoutines.h"
 #include "image/SaturatingMath.h"
 
@@ -100,4 +102,17 @@ TEST(BlitImage, DispatchesByKindModeAndValue) {
     Pixels dst{grey(0, 0), grey(255, 1)}, src{grey(255, 90), grey(0, 200)};
     blendImageCapped(bytes(dst), 0, 0, 2, bytes(src), 0, 0, 2, 2, 1, 0x100 + 60);
     EXPECT_EQ(dst, (Pixels{grey(60, 90), grey(255, 1)}));
+}
+
+// Only alpha 254 becomes 255; every other byte stays, and the padding past the width (a pitch
+// wider than the row) is not touched.
+TEST(CleanKey, OnlyNearlyOpaqueAlphaBecomesOpaque) {
+    Pixels p = {argb(0, 1, 2, 3),   argb(1, 9, 9, 9),      argb(127, 4, 5, 6),
+                argb(253, 7, 8, 9), argb(254, 10, 11, 12), argb(255, 13, 14, 15),
+                argb(254, 0, 0, 0), argb(254, 1, 1, 1)};
+    FrameBuffer frame(bytes(p), 4 * 4, 3, 2);
+    cleanKey(frame);
+    EXPECT_EQ(p, (Pixels{argb(0, 1, 2, 3), argb(1, 9, 9, 9), argb(127, 4, 5, 6), argb(253, 7, 8, 9),
+                         argb(255, 10, 11, 12), argb(255, 13, 14, 15), argb(255, 0, 0, 0),
+                         argb(254, 1, 1, 1)}));
 }

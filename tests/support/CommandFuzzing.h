@@ -73,11 +73,6 @@ public:
     void post(LogLine) override {}
 };
 
-class RefusingOutputs : public OutputCommands {
-public:
-    CommandResult execute(const Command&) override { return CommandResult::error(); }
-};
-
 // The folder the lines' paths lead into, filled on first use and kept for the process.
 inline const std::string& fuzzFolder() {
     static const test::TempDir folder("kavelin-fuzz");
@@ -247,7 +242,7 @@ inline CommandRun runCommandInput(const CommandFamily& family, const uint8_t* da
     CommandRun run;
     SharedScene scene;
     DiscardingLog log;
-    RefusingOutputs outputs;
+    NoOutputCommands outputs{log, "FuzzOutput"};
     auto made = CommandExecutor::create(scene, log, outputs);
     if (!made) {
         run.setupFailures = 1;
