@@ -9,7 +9,9 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 
 namespace kavelin {
 
@@ -80,11 +82,42 @@ ControlDialog::ControlDialog(Application& app, LogChannel& log)
     scale_ = new QCheckBox(QStringLiteral("Scale picture"), group);
     scale_->setGeometry(du.rect(206 - 193, 43 - 7, 58, 12));
     scale_->setChecked(false); // the output itself starts with scaling on
+    auto* outputGroup = new QGroupBox(QStringLiteral("Outputs"), this);
+    outputGroup->setGeometry(du.rect(193, 74, 80, 74));
+    outputs_ = new QListWidget(outputGroup);
+    outputs_->setGeometry(du.rect(4, 10, 72, 60));
+    outputs_->setFocusPolicy(Qt::NoFocus);
+    outputs_->setSelectionMode(QAbstractItemView::NoSelection);
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { refreshOutputs(); });
+    timer->start(500);
 
     connect(close_, &QPushButton::clicked, this, [this] { closeDialog(); });
     connect(showHide_, &QPushButton::clicked, this, [this] { app_.toggleOutput(); });
     connect(scale_, &QCheckBox::clicked, this, [this](bool checked) { app_.setScale(checked); });
     close_->setFocus();
+}
+
+void ControlDialog::refreshOutputs() {
+    const std::vector<OutputStatus> outputs = app_.outputs();
+    QStringList lines;
+    for (const OutputStatus& output : outputs)
+        lines << QStringLiteral("%1 %2: %3, %4 dropped")
+                     .arg(output.number)
+                     .arg(QString::fromStdString(output.name))
+                     .arg(QString::fromLatin1(outputStateName(output.state)))
+                     .arg(output.dropped);
+    if (outputs_->count() != lines.size()) {
+        outputs_->clear();
+        outputs_->addItems(lines);
+    }
+    for (int i = 0; i < lines.size(); ++i) {
+        QListWidgetItem* item = outputs_->item(i);
+        if (item->text() != lines[i]) {
+            item->setText(lines[i]);
+            item->setToolTip(lines[i]); // a long name does not fit the list's width
+        }
+    }
 }
 
 ControlDialog::~ControlDialog() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QCheckBox;
+class QListWidget;
 class QPushButton;
 
 namespace kavelin {
@@ -15,7 +16,8 @@ class LogList;
 class LogWriter;
 
 // The operator's dialog, captioned "Ovindu Kavelin 4.0": the log, "Close", and the "Picture
-// Window" group with "Show/Hide" and "Scale picture". Opening it starts the application;
+// Window" group with "Show/Hide" and "Scale picture", and the "Outputs" group: each output's
+// number, name, state and frames dropped, kept up to date. Opening it starts the application;
 // closing it (Close, Enter, the caption's close button) stops it. Escape shows or hides the
 // output window, as the dialog's second button.
 class ControlDialog : public QDialog {
@@ -35,6 +37,9 @@ public:
     QPushButton* closeButton() const { return close_; }
     QPushButton* showHideButton() const { return showHide_; }
     QCheckBox* scaleBox() const { return scale_; }
+    QListWidget* outputList() const { return outputs_; }
+    // Shows the outputs as they are now (a timer calls it twice a second).
+    void refreshOutputs();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -48,6 +53,7 @@ private:
     QPushButton* close_;
     QPushButton* showHide_;
     QCheckBox* scale_;
+    QListWidget* outputs_;
 };
 
 } // namespace kavelin

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
@@ -113,6 +114,16 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
                   (QStringList{"Connection established to 127.0.0.1",
                                "(KvWindowOutput) Unsupported command (1003)",
                                "Layer 0 initialized. (tga)"}));
+
+        // The outputs group lists every output with its state, those started later too.
+        ASSERT_TRUE(client.send("1000 raw:" + dir.file("frames.raw") + "\n"));
+        EXPECT_EQ(client.readLine(), "OK 2\n");
+        dialog.refreshOutputs();
+        QListWidget* outputs = dialog.outputList();
+        ASSERT_EQ(outputs->count(), 2);
+        EXPECT_TRUE(outputs->item(0)->text().startsWith("1 window: running, "));
+        EXPECT_TRUE(outputs->item(1)->text().startsWith(
+            "2 raw:" + QString::fromStdString(dir.file("frames.raw")) + ": running, "));
 
         // Show/Hide twice: the window goes, then comes back. Escape is the same button.
         for (const bool escape : {false, true}) {
