@@ -2,6 +2,7 @@
 
 #include "base/MediaFolder.h"
 #include "base/MemoryBudget.h"
+#include "outputs/media/MediaPlan.h"
 
 #include <charconv>
 
@@ -46,7 +47,8 @@ bool parseSeconds(const std::string& text, double& seconds) {
 }
 
 bool validOutput(const std::string& output) {
-    return output == "window" || (output.rfind("raw:", 0) == 0 && output.size() > 4);
+    return output == "window" || (output.rfind("raw:", 0) == 0 && output.size() > 4) ||
+           isMediaOutput(output);
 }
 
 // --format NAME for the server and for render; an empty error when it is not this option.
@@ -162,16 +164,22 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             ++i;
         } else if (a == "--output") {
             if (i + 1 >= args.size() || !validOutput(args[i + 1]))
-                return invalid("--output needs window or raw:PATH");
+                return invalid("--output needs window, raw:PATH, PATH.mkv, PATH.mov, PATH.webm, "
+                               "srt://HOST:PORT, udp://HOST:PORT, rtmp://HOST/APP/KEY or "
+                               "gst:PIPELINE");
             c.outputs.push_back(args[++i]);
         } else {
             return invalid("unknown argument: " + a);
         }
     }
-    if (c.headless)
-        for (const std::string& output : c.outputs)
-            if (output == "window")
-                return invalid("--output window needs the windows (leave out --headless)");
+    for (const std::string& output : c.outputs) {
+        if (c.headless && output == "window")
+            return invalid("--output window needs the windows (leave out --headless)");
+        // Options are checked against the format, which may come after the output.
+        if (isMediaOutput(output))
+            if (Result<MediaPlan> plan = planMediaOutput(output, c.format); !plan)
+                return invalid("--output " + output + ": " + plan.reason());
+    }
     return c;
 }
 
@@ -204,7 +212,11 @@ const char* usageText() {
            "  --output SPEC     where the frames go, repeatable: window (the default with\n"
            "                    windows), raw:PATH (every frame's bytes, B G R A, to a file, "
            "which\n"
-           "                    is replaced, or to a FIFO); headless without --output: none\n"
+           "                    is replaced, or to a FIFO), PATH.mkv (FFV1 with alpha), PATH.mov\n"
+           "                    (ProRes 4444), PATH.webm?alpha=off (VP9), srt://HOST:PORT,\n"
+           "                    udp://HOST:PORT, rtmp://HOST/APP/KEY (H.264), gst:PIPELINE;\n"
+           "                    options as ?NAME=VALUE&... (see README); headless without\n"
+           "                    --output: none\n"
            "  --media DIR       open the files that commands name in DIR only: relative to "
            "it,\n"
            "                    and never outside it (absolute paths, .. and symbolic links "

@@ -1,13 +1,21 @@
 #include "app/OutputMaker.h"
 
 #include "outputs/RawOutput.h"
+#include "outputs/media/MediaOutput.h"
 
 namespace kavelin {
 
-Result<std::unique_ptr<FrameConsumer>> makeOutput(const std::string& output,
-                                                  const Format& /*format*/, LogSink& log) {
+Result<std::unique_ptr<FrameConsumer>> makeOutput(const std::string& output, const Format& format,
+                                                  LogSink& log) {
     if (output.rfind("raw:", 0) == 0 && output.size() > 4)
         return std::unique_ptr<FrameConsumer>(std::make_unique<RawOutput>(output.substr(4), log));
+    if (isMediaOutput(output)) {
+        Result<MediaPlan> plan = planMediaOutput(output, format);
+        if (!plan)
+            return plan.error();
+        return std::unique_ptr<FrameConsumer>(
+            std::make_unique<MediaOutput>(output, std::move(*plan), format, log));
+    }
     return failure("unknown output '" + output + "'");
 }
 

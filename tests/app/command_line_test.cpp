@@ -45,6 +45,9 @@ TEST(CommandLineTest, DefaultsAndOptions) {
     EXPECT_EQ(std::pair(c.lineTimeout, c.idleTimeout), std::pair(0.3, 3600.0));
     EXPECT_EQ(parse("--idle-timeout .25 --line-timeout 7.").idleTimeout, 0.25);
     EXPECT_EQ(parse("--output window --output raw:x").outputs, (Args{"window", "raw:x"}));
+    EXPECT_EQ(
+        parse("--output a.mkv --output srt://h:9000?mode=listener --output gst:fakesink").outputs,
+        (Args{"a.mkv", "srt://h:9000?mode=listener", "gst:fakesink"}));
 
     c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
     EXPECT_EQ(c.memoryLimit, uint64_t{64} << 20);
@@ -69,6 +72,10 @@ TEST(CommandLineTest, ModesAndRefusals) {
                              "--output",
                              "--output raw:",
                              "--output tv",
+                             "--output out.mp4",
+                             "--output a.webm",
+                             "--output srt://host?mode=listener",
+                             "--output a.mkv?bitrate=4M --format 1080p50",
                              "--headless --output window",
                              "render",
                              "render a b",
