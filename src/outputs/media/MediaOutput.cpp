@@ -4,6 +4,8 @@
 #include "outputs/media/GStreamerStart.h"
 #include "outputs/media/MediaPipeline.h"
 
+#include <cstdio>
+
 namespace kavelin {
 
 namespace {
@@ -26,29 +28,27 @@ MediaOutput::~MediaOutput() = default;
 Status MediaOutput::open() {
     if (Status started = startGStreamer(); !started)
         return started;
-    Result<std::unique_ptr<MediaPipeline>> built =
-        MediaPipeline::build(plan_.pipeline, format_, plan_.queuedFrames);
+    // A description that cannot be built never will be; a receiver that cannot be reached yet
+    // is tried again like one that went away.
+    Result<std::unique_ptr<MediaPipeline>> built = build();
     if (!built)
         return built.error();
-    Status started = (*built)->start(kStartLimit);
-    if (!started && plan_.kind != MediaKind::Stream)
-        return started;
-    pipeline_ = std::move(*built);
-    launchedAt_ = SteadyClock::now();
-    // A receiver that cannot be reached yet is tried again like one that went away.
-    if (!started)
+    if (Status started = launch(std::move(*built)); !started) {
+        if (plan_.kind != MediaKind::Stream)
+            return started;
         lose(started.reason());
+    }
     return done();
 }
 
-Status MediaOutput::launch() {
-    Result<std::unique_ptr<MediaPipeline>> built =
-        MediaPipeline::build(plan_.pipeline, format_, plan_.queuedFrames);
-    if (!built)
-        return built.error();
-    if (Status started = (*built)->start(kStartLimit); !started)
+Result<std::unique_ptr<MediaPipeline>> MediaOutput::build() const {
+    return MediaPipeline::build(plan_.pipeline, format_, plan_.queuedFrames);
+}
+
+Status MediaOutput::launch(std::unique_ptr<MediaPipeline> pipeline) {
+    if (Status started = pipeline->start(kStartLimit); !started)
         return started;
-    pipeline_ = std::move(*built);
+    pipeline_ = std::move(pipeline);
     launchedAt_ = SteadyClock::now();
     return done();
 }
@@ -79,7 +79,9 @@ bool MediaOutput::consume(const Frame& frame, const std::atomic<bool>& /*stoppin
         if (state_ != OutputState::Retrying || now < retryAt_)
             return false;
         ++attempts_;
-        if (Status launched = launch(); !launched) {
+        Result<std::unique_ptr<MediaPipeline>> built = build();
+        Status launched = built ? launch(std::move(*built)) : Status(built.error());
+        if (!launched) {
             lose(launched.reason());
             return false;
         }
@@ -99,6 +101,11 @@ void MediaOutput::finish() {
     if (!pipeline_)
         return;
     const bool stream = plan_.kind == MediaKind::Stream;
+    // An attempt that has not reached its receiver has nothing to end.
+    if (stream && state_ != OutputState::Running) {
+        pipeline_.reset();
+        return;
+    }
     std::optional<std::string> reason = pipeline_->trouble();
     if (!reason)
         if (Status finished = pipeline_->finish(stream ? kStreamFinish : kRecordingFinish);

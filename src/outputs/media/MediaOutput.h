@@ -43,8 +43,9 @@ public:
     OutputState state() const override { return state_.load(); }
 
 private:
-    // Builds and starts a new pipeline; the reason when it cannot.
-    Status launch();
+    Result<std::unique_ptr<MediaPipeline>> build() const;
+    // Starts a pipeline and keeps it; the reason when it cannot start.
+    Status launch(std::unique_ptr<MediaPipeline> pipeline);
     // The pipeline is lost: a stream tries again later, anything else has failed for good.
     void lose(const std::string& reason);
 
