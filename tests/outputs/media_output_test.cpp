@@ -179,14 +179,14 @@ TEST_F(MediaOutputTest, AStreamWithoutReceiverIsTriedAgainWithOneLinePerAttempt)
     log.clear();
 
     // Attempts follow each other at the interval, each failure a numbered line.
-    auto retrying = startStream(closed, std::chrono::milliseconds(100));
+    auto retrying = startStream(closed, std::chrono::milliseconds(250));
     ASSERT_TRUE(deliverUntil(*retrying, [&] { return log.lines().size() >= 4; }));
     const uint64_t before = retrying->delivered();
     ASSERT_TRUE(deliverUntil(*retrying, [&] { return log.lines().size() >= 6; }));
     EXPECT_EQ(retrying->delivered(), before); // frames of failed attempts count as dropped
     retrying->stop();
     const std::vector<std::string> lines = log.lines();
-    EXPECT_NE(lines[0].find("; trying again every 0.1 s"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("; trying again every 0.25 s"), std::string::npos) << lines[0];
     for (size_t k = 1; k < lines.size(); ++k)
         EXPECT_EQ(lines[k].rfind(prefix + "retry " + std::to_string(k) + ": Connection refused", 0),
                   0u)
@@ -204,8 +204,7 @@ TEST_F(MediaOutputTest, AStreamRunsAgainOnceItsReceiverCanBeReached) {
     ASSERT_TRUE(
         deliverUntil(*sink, [&] { return sink->consumer().state() == OutputState::Running; }));
     const uint64_t before = sink->delivered();
-    deliver(*sink);
-    EXPECT_EQ(sink->delivered(), before + 1);
+    EXPECT_TRUE(deliverUntil(*sink, [&] { return sink->delivered() > before; }));
     sink->stop();
 
     const std::vector<std::string> lines = log.lines();
