@@ -36,7 +36,8 @@ TEST(MediaPlanTest, FormsAndOptionsBecomeTheirPipelines) {
         {"out.mov",
          "1080i50",
          MediaKind::Recording,
-         {"video/x-raw,format=A444_10LE,colorimetry=bt709 ! avenc_prores_ks profile=4444 ! "
+         {"video/x-raw,format=A444_10LE,colorimetry=bt709 ! avenc_prores_ks profile=4444 threads=0 "
+          "! "
           "qtmux ! filesink location=\"out.mov\""},
          {}},
         {"sd.mov", "pal", MediaKind::Recording, {"colorimetry=bt601 "}, {}},

@@ -303,8 +303,11 @@ Result<MediaPlan> planRecording(Form form, std::string_view output, const Format
         break;
     case Form::Mov:
         // Without 4:4:4:4 in front of it the ProRes encoder quietly makes 4:2:2 without alpha.
-        encode = std::string("videoconvert ! video/x-raw,format=A444_10LE,colorimetry=") +
-                 colorimetry(format) + " ! avenc_prores_ks profile=4444 ! qtmux";
+        // Both steps are costly (a 1080 frame takes longer than a period on one core) and
+        // share the work among every core.
+        encode = std::string("videoconvert n-threads=0 ! video/x-raw,format=A444_10LE,") +
+                 "colorimetry=" + colorimetry(format) +
+                 " ! avenc_prores_ks profile=4444 threads=0 ! qtmux";
         break;
     default:
         encode = std::string("videoconvert ! video/x-raw,format=I420,colorimetry=") +
