@@ -6,6 +6,7 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kavelin {
@@ -128,7 +129,7 @@ void MediaPipeline::play() {
 }
 
 bool MediaPipeline::push(const Frame& frame) {
-    if (pool_ == nullptr)
+    if (pool_ == nullptr || frame.width() != format_.width || frame.height() != format_.height)
         return false;
     GstBuffer* buffer = nullptr;
     if (gst_buffer_pool_acquire_buffer(pool_, &buffer, nullptr) != GST_FLOW_OK)
