@@ -3,6 +3,7 @@
 // whose receiver is away is tried again, one log line an attempt, until it comes back.
 #include "app/OutputMaker.h"
 #include "outputs/media/MediaOutput.h"
+#include "outputs/media/MediaPipeline.h"
 
 #include "support/ChildProcess.h"
 #include "support/RecordingLog.h"
@@ -11,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 using namespace kavelin;
 using test::readFile;
@@ -114,6 +118,24 @@ TEST_F(MediaOutputTest, OutputsThatCannotStartFailToOpenWithGStreamersReason) {
         EXPECT_EQ(opened.reason().rfind(reason, 0), 0u) << output << ": " << opened.reason();
     }
     EXPECT_TRUE(log.lines().empty()); // the caller says it, once
+
+    // A FIFO that nobody reads holds up the file's opening for good: the start gives up.
+    const std::string fifo = temp.file("nobody-reads.mkv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Result<MediaPlan> plan = planMediaOutput(fifo, format);
+    Result<std::unique_ptr<MediaPipeline>> pipeline =
+        MediaPipeline::build(plan->pipeline, format, plan->queuedFrames);
+    ASSERT_TRUE(pipeline);
+    const Status started = (*pipeline)->start(std::chrono::milliseconds(300));
+    EXPECT_EQ(started.reason(), "the pipeline did not start within 0.3 s");
+    pipeline->reset();
+    // A reader that comes lets the abandoned start end, and the pipeline stop.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_TRUE(test::waitUntil([&] {
+        pollfd p{reader, POLLIN, 0}; // a hang-up only once a writer has come and gone
+        return ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0;
+    }));
+    ::close(reader);
 }
 
 TEST_F(MediaOutputTest, RecordingsAreTimedByFrameNumbersAndKeepEveryByte) {

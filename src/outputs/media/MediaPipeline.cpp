@@ -1,5 +1,6 @@
 #include "outputs/media/MediaPipeline.h"
 
+#include "engine/FrameClock.h"
 #include "outputs/media/MediaPlan.h"
 
 #include <gst/app/gstappsrc.h>
@@ -7,7 +8,11 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace kavelin {
 
@@ -33,6 +38,47 @@ std::string errorReason(GstMessage* message) {
 
 std::string seconds(std::chrono::milliseconds limit) {
     return std::to_string(limit.count() / 1000) + "." + std::to_string(limit.count() % 1000 / 100);
+}
+
+// A change to PAUSED made on a thread of its own, so that the caller can stop waiting for it:
+// an element may block in it for good (a filesink opening a FIFO that nobody reads). A change
+// given up on is left to that thread, which stops the pipeline if the change ever ends.
+struct Pausing {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::optional<GstStateChangeReturn> result;
+    bool abandoned = false;
+};
+
+// The change's result, or none when it did not end within `limit` (`abandoned` then).
+std::optional<GstStateChangeReturn> pauseWithin(GstElement* pipeline,
+                                                std::chrono::milliseconds limit, bool& abandoned) {
+    auto pausing = std::make_shared<Pausing>();
+    gst_object_ref(pipeline);
+    try {
+        std::thread([pausing, pipeline] {
+            const GstStateChangeReturn result = gst_element_set_state(pipeline, GST_STATE_PAUSED);
+            bool stop = false;
+            {
+                std::lock_guard lock(pausing->mutex);
+                pausing->result = result;
+                stop = pausing->abandoned;
+            }
+            pausing->ended.notify_all();
+            if (stop)
+                gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_object_unref(pipeline);
+        }).detach();
+    } catch (const std::system_error&) {
+        gst_object_unref(pipeline);
+        return GST_STATE_CHANGE_FAILURE;
+    }
+    std::unique_lock lock(pausing->mutex);
+    if (!pausing->ended.wait_for(lock, limit, [&] { return pausing->result.has_value(); })) {
+        pausing->abandoned = abandoned = true;
+        return std::nullopt;
+    }
+    return pausing->result;
 }
 
 GstClockTime timeOf(uint64_t frame, const FrameRate& rate) {
@@ -78,7 +124,9 @@ MediaPipeline::MediaPipeline(GstElement* pipeline, GstElement* source, const For
       queuedFrames_(queuedFrames) {}
 
 MediaPipeline::~MediaPipeline() {
-    gst_element_set_state(pipeline_, GST_STATE_NULL);
+    // A pipeline still stuck in its start is stopped by the thread that started it.
+    if (!abandoned_)
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
     if (pool_ != nullptr) {
         gst_buffer_pool_set_active(pool_, FALSE);
         gst_object_unref(pool_);
@@ -91,10 +139,17 @@ MediaPipeline::~MediaPipeline() {
 Status MediaPipeline::start(std::chrono::milliseconds limit) {
     // Paused, a live pipeline has opened its files and sockets but waits for the first frame:
     // the clock starts with it, so the first frame is on time wherever sinks follow the clock.
-    GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    if (change == GST_STATE_CHANGE_ASYNC)
+    const SteadyClock::time_point deadline = SteadyClock::now() + limit;
+    const std::optional<GstStateChangeReturn> paused = pauseWithin(pipeline_, limit, abandoned_);
+    if (!paused)
+        return failure("the pipeline did not start within " + seconds(limit) + " s");
+    GstStateChangeReturn change = *paused;
+    if (change == GST_STATE_CHANGE_ASYNC) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::max(deadline - SteadyClock::now(), SteadyClock::duration::zero()));
         change = gst_element_get_state(pipeline_, nullptr, nullptr,
-                                       GST_MSECOND * GstClockTime(limit.count()));
+                                       GST_MSECOND * GstClockTime(left.count()));
+    }
     if (change == GST_STATE_CHANGE_FAILURE) {
         std::optional<std::string> reason = trouble();
         return failure(reason.value_or("the pipeline cannot start"));

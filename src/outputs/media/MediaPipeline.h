@@ -32,6 +32,8 @@ public:
     build(const std::string& description, const Format& format, unsigned queuedFrames);
     // Readies the pipeline (files opened, sockets bound) within `limit`, and checks that it
     // takes the frames; GStreamer's reason when it cannot. It plays from the first frame on.
+    // Should an element hold up its start beyond the limit, the pipeline is left to a thread
+    // that stops it once the element lets go.
     Status start(std::chrono::milliseconds limit);
     // Copies the frame in, timed by its number from the first frame pushed; false when it
     // pushed out an older frame that had not gone on yet, which counts as one lost.
@@ -56,6 +58,7 @@ private:
     const unsigned queuedFrames_;
     int64_t first_ = -1; // the number of the first frame pushed
     bool playing_ = false;
+    bool abandoned_ = false; // its start did not end in time
 };
 
 } // namespace kavelin
