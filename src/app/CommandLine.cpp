@@ -4,6 +4,7 @@
 
 #include "base/MediaFolder.h"
 #include "base/MemoryBudget.h"
+#include "outputs/media/MediaPlan.h"
 
 #include <charconv>
 
@@ -183,10 +184,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             return invalid("unknown argument: " + a);
         }
     }
-    if (c.headless)
-        for (const std::string& output : c.outputs)
-            if (output == "window")
-                return invalid("--output window needs the windows (leave out --headless)");
+    for (const std::string& output : c.outputs) {
+        if (c.headless && output == "window")
+            return invalid("--output window needs the windows (leave out --headless)");
+        // Options are checked against the format, which may come after the output.
+        if (isMediaOutput(output))
+            if (Result<MediaPlan> plan = planMediaOutput(output, c.format); !plan)
+                return invalid("--output " + output + ": " + plan.reason());
+    }
     return c;
 }
 
@@ -219,7 +224,11 @@ const char* usageText() {
            "  --output SPEC     where the frames go, repeatable: window (the default with\n"
            "                    windows), raw:PATH (every frame's bytes, B G R A, to a file, "
            "which\n"
-           "                    is replaced, or to a FIFO); headless without --output: none\n"
+           "                    is replaced, or to a FIFO), PATH.mkv (FFV1 with alpha), PATH.mov\n"
+           "                    (ProRes 4444), PATH.webm?alpha=off (VP9), srt://HOST:PORT,\n"
+           "                    udp://HOST:PORT, rtmp://HOST/APP/KEY (H.264), gst:PIPELINE;\n"
+           "                    options as ?NAME=VALUE&... (see README); headless without\n"
+           "                    --output: none\n"
            "  --key composed|clean\n"
            "                    the alpha that outputs carrying a key send: composed (default)\n"
            "                    is the composed bytes; clean turns alpha 254 into 255, so that\n"

@@ -48,6 +48,9 @@ TEST(CommandLineTest, DefaultsAndOptions) {
     EXPECT_EQ(parse("").key, kavelin::KeyMode::Composed);
     EXPECT_EQ(parse("--key clean").key, kavelin::KeyMode::Clean);
     EXPECT_EQ(parse("render --key clean -").key, kavelin::KeyMode::Clean);
+    EXPECT_EQ(
+        parse("--output a.mkv --output srt://h:9000?mode=listener --output gst:fakesink").outputs,
+        (Args{"a.mkv", "srt://h:9000?mode=listener", "gst:fakesink"}));
 
     c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
     EXPECT_EQ(c.memoryLimit, uint64_t{64} << 20);
@@ -72,6 +75,10 @@ TEST(CommandLineTest, ModesAndRefusals) {
                              "--output",
                              "--output raw:",
                              "--output tv",
+                             "--output out.mp4",
+                             "--output a.webm",
+                             "--output srt://host?mode=listener",
+                             "--output a.mkv?bitrate=4M --format 1080p50",
                              "--headless --output window",
                              "render",
                              "render a b",

@@ -2,6 +2,7 @@
 // stops reading holds up neither the other output nor the frame rate.
 #include "support/ChildProcess.h"
 #include "support/FifoReader.h"
+#include "support/FrameCollector.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 #include "support/TgaWriter.h"
@@ -22,66 +23,15 @@ namespace {
 
 constexpr size_t kFrameBytes = 720 * 576 * 4;
 
-struct Received {
-    Clock::time_point at;
-    int index; // the crawl's offset, read from the frame's first pixel; -1 before the crawl
-    size_t hash;
-};
-
-// Reads whole frames from a FIFO on a thread of its own, unless told to pause.
-class FrameCollector {
-public:
-    explicit FrameCollector(const std::string& path) : reader_(path), thread_([this] { run(); }) {}
-    ~FrameCollector() {
-        done_ = true;
-        thread_.join();
-    }
-    std::atomic<bool> paused{false};
-
-    std::vector<Received> frames() const {
-        std::lock_guard lock(mutex_);
-        return frames_;
-    }
-    bool waitForFrames(size_t count) const {
-        return waitUntil([&] { return frames().size() >= count; });
-    }
-
-private:
-    void run() {
-        std::string frame;
-        while (!done_ && !reader_.ended()) {
-            if (paused || !reader_.fill(frame, kFrameBytes, 100)) {
-                std::this_thread::sleep_for(5ms);
-                continue;
-            }
-            // The crawl's column c is coloured (c % 256, c / 256, 0x55); pixel 0 is B, G, R, A.
-            const auto* p = reinterpret_cast<const unsigned char*>(frame.data());
-            const int index = p[0] == 0x55 ? p[2] + 256 * p[1] : -1;
-            std::lock_guard lock(mutex_);
-            frames_.push_back({Clock::now(), index, std::hash<std::string>{}(frame)});
-            frame.clear();
-        }
-    }
-
-    FifoReader reader_;
-    std::atomic<bool> done_{false};
-    mutable std::mutex mutex_;
-    std::vector<Received> frames_;
-    std::thread thread_;
-};
-
 } // namespace
 
 TEST(RawFifoOutputs, BothGetTheSameFramesAndAStalledReaderHoldsUpNeitherTheOtherNorTheRate) {
     TempDir temp{"kavelin-fifos"};
     const std::string fifos[2] = {temp.file("a.raw"), temp.file("b.raw")};
     ASSERT_TRUE(::mkfifo(fifos[0].c_str(), 0600) == 0 && ::mkfifo(fifos[1].c_str(), 0600) == 0);
-    std::vector<uint32_t> crawl(4096 * 8);
-    for (size_t i = 0; i < crawl.size(); ++i)
-        crawl[i] = 0xFF000055u | uint32_t(i % 4096) % 256 << 16 | uint32_t(i % 4096) / 256 << 8;
-    ASSERT_TRUE(writeTga(temp.file("crawl.tga"), 4096, 8, crawl));
-
-    FrameCollector a(fifos[0]), b(fifos[1]);
+    const std::vector<std::string> crawl = crawlScene(temp.file("crawl.tga"));
+    ASSERT_FALSE(crawl.empty());
+    FrameCollector a(fifos[0], kFrameBytes), b(fifos[1], kFrameBytes);
     const uint16_t port = freePort();
     ChildProcess server({KAVELIN_BINARY, "--headless", "--port", std::to_string(port), "--listen",
                          "127.0.0.1", "--output", "raw:" + fifos[0], "--output", "raw:" + fifos[1]},
@@ -90,11 +40,8 @@ TEST(RawFifoOutputs, BothGetTheSameFramesAndAStalledReaderHoldsUpNeitherTheOther
         return readFile(temp.file("out.txt")).find("Ready.\n") != std::string::npos;
     })) << readFile(temp.file("out.txt"));
     {
-        // A 720 x 8 window at the top left crawling left by one pixel a frame.
         Client client(port);
-        for (const std::string& line : std::vector<std::string>{
-                 "116", "121 0", "63 0 " + temp.file("crawl.tga"), "67 0 720 8", "78 0 0 255",
-                 "79 0 0 0 2 1 1 0", "80 0", "75 0"}) {
+        for (const std::string& line : crawl) {
             ASSERT_TRUE(client.send(line + "\n"));
             EXPECT_EQ(client.readLine().substr(0, 2), "OK") << line;
         }
@@ -114,7 +61,7 @@ TEST(RawFifoOutputs, BothGetTheSameFramesAndAStalledReaderHoldsUpNeitherTheOther
     // While b stalled, a lost no more than one frame in a row: no gap over 80 ms of picture
     // time (a crawl step is a 40 ms frame). On the wall clock it kept the format's rate, and
     // waited for nothing; the bound there leaves room for a busy machine's scheduling.
-    const std::vector<Received> framesA = a.frames(), framesB = b.frames();
+    const std::vector<ReceivedFrame> framesA = a.frames(), framesB = b.frames();
     Clock::time_point last = pause;
     int inPause = 0;
     for (size_t i = 1; i < framesA.size(); ++i)
@@ -129,7 +76,7 @@ TEST(RawFifoOutputs, BothGetTheSameFramesAndAStalledReaderHoldsUpNeitherTheOther
     // Whole frames, in order, and the same bytes on both outputs.
     std::map<int, size_t> hashesA; // by crawl offset
     size_t matched = 0, matchedAfterResume = 0;
-    for (const std::vector<Received>* frames : {&framesA, &framesB}) {
+    for (const std::vector<ReceivedFrame>* frames : {&framesA, &framesB}) {
         for (size_t i = 0; i < frames->size(); ++i) {
             const int index = (*frames)[i].index, previous = i > 0 ? (*frames)[i - 1].index : -1;
             ASSERT_TRUE(index > previous || (index < 0 && previous < 0)) << index << " " << i;
