@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include <thread>
+
 using namespace std::chrono_literals;
 using namespace kavelin::test;
 
@@ -208,4 +210,47 @@ TEST_F(MediaOutputsTest, StreamsWithoutReceiversHoldUpNeitherARawOutputNorTheRat
     const double seconds = std::chrono::duration<double>(to - from).count();
     EXPECT_LE(double(rtmpLines.size()), seconds / 3 + 3);
     EXPECT_LE(linesWith(log(), "ERROR (" + srt + ")").size(), 2u);
+}
+
+// Outputs started and stopped over TCP while the server runs: the recording is complete when
+// 1001 is answered, an output that cannot start says why, 1002 lists what runs, and the
+// server goes on without a restart.
+TEST_F(MediaOutputsTest, RecordingsStartAndStopByCommandWhileTheServerRuns) {
+    std::vector<uint32_t> white(32 * 16, 0xFFFFFFFFu);
+    ASSERT_TRUE(writeTga(temp.file("white.tga"), 32, 16, white));
+    auto server = start({});
+    const std::string mkv = temp.file("c.mkv");
+    Client client(port);
+    const auto ask = [&](const std::string& line) {
+        EXPECT_TRUE(client.send(line + "\n"));
+        return client.readLine();
+    };
+    EXPECT_EQ(ask("116"), "OK 0\n");
+    EXPECT_EQ(ask("121 0"), "OK 0\n");
+    EXPECT_EQ(ask("63 0 " + temp.file("white.tga")), "OK\n");
+    EXPECT_EQ(ask("75 0"), "OK\n");
+    EXPECT_EQ(ask("1000 " + mkv), "OK 1\n");
+    EXPECT_EQ(ask("1000 gst:nosuchelement"), "ERROR\n");
+    EXPECT_EQ(ask("1000 " + temp.file("no/such/folder/x.mkv")), "ERROR\n");
+    EXPECT_EQ(ask("1002"), "OK 1\n");
+    std::this_thread::sleep_for(1500ms); // frames to record
+    EXPECT_EQ(ask("1001 1"), "OK\n");
+    // Complete before the reply: it decodes, with a duration, while the server still runs.
+    const std::string frames = decode(mkv);
+    ASSERT_GE(frames.size(), 5 * kFrameBytes);
+    ASSERT_EQ(frames.size() % kFrameBytes, 0u);
+    EXPECT_EQ(uint8_t(frames[frames.size() - kFrameBytes + 3]), 254); // the white layer's alpha
+    EXPECT_GT(std::atof(probe("-show_entries format=duration", mkv).c_str()), 0.3);
+    EXPECT_EQ(ask("1002"), "OK 0\n");
+    EXPECT_EQ(ask("1001 1"), "ERROR\n");
+    const std::string text = log();
+    EXPECT_EQ(linesWith(text, "Output 1 started: " + mkv).size(), 1u) << text;
+    EXPECT_EQ(linesWith(text, "ERROR (gst:nosuchelement) : ").size(), 1u) << text;
+    EXPECT_EQ(linesWith(text, "ERROR (" + temp.file("no/such/folder/x.mkv") + ") : ").size(), 1u)
+        << text;
+    EXPECT_EQ(linesWith(text, "Output 1: " + mkv + ", running, ").size(), 1u) << text;
+    EXPECT_EQ(linesWith(text, "Output 1 stopped: " + mkv).size(), 1u) << text;
+    EXPECT_EQ(linesWith(text, "ERROR : No output 1.").size(), 1u) << text;
+    server->signal(SIGTERM);
+    EXPECT_EQ(server->wait(15000), 0) << log();
 }
