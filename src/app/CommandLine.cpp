@@ -153,6 +153,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             takeKey(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
+        } else if (a == "--log-format") {
+            const std::string value = i + 1 < args.size() ? args[++i] : "";
+            if (value != "plain" && value != "timestamped")
+                return invalid("--log-format needs plain or timestamped");
+            c.timestampedLog = value == "timestamped";
         } else if (a == "--headless") {
             c.headless = true;
         } else if (a == "--port") {
@@ -195,6 +200,7 @@ const char* usageText() {
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
            "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
            "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
+           "          [--log-format plain|timestamped]\n"
            "  kavelin render [--format NAME] [--key composed|clean] [--memory-limit SIZE]\n"
            "                 [--png DIR] [--raw FILE] SCRIPT\n"
            "                 (SCRIPT may be - for standard input)\n"
@@ -234,6 +240,10 @@ const char* usageText() {
            "                    memory that pictures, frames, layers and fonts may take together:\n"
            "                    bytes, or K, M, G, T (512M, 4G); a command that would pass it\n"
            "                    gets ERROR (default: half the machine's physical memory)\n"
+           "  --log-format plain|timestamped\n"
+           "                    log lines on standard output as they are (plain, the default),\n"
+           "                    or each behind its UTC time and level (INFO, WARN, ERROR):\n"
+           "                    2026-12-07T02:40:10.123Z INFO Layer 0 set visible.\n"
            "  --commands        print the command reference\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"

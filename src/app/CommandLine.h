@@ -29,6 +29,8 @@ struct CommandLine {
     // --memory-limit SIZE: the memory budget in bytes; 0 for the default (half the machine's
     // physical memory).
     uint64_t memoryLimit = 0;
+    // --log-format timestamped: log lines on standard output behind their time and level
+    bool timestampedLog = false;
     // --output SPEC, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
     // --media DIR, opened while the arguments are read (none: paths as given)

@@ -1,6 +1,7 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/Application.h"
+#include "app/JournalStream.h"
 #include "app/OutputMaker.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
@@ -22,7 +23,9 @@ int runHeadless(const CommandLine& commandLine) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     LogChannel log;
-    log.addWriter(std::make_shared<StreamLogWriter>(STDOUT_FILENO));
+    log.addWriter(
+        std::make_shared<StreamLogWriter>(STDOUT_FILENO, StreamLogWriter::Lines::All,
+                                          standardOutputLogStyle(commandLine.timestampedLog)));
     Application::Settings settings = settingsOf(commandLine);
     Application app(settings, log, [&log, &settings](const std::string& output) {
         return makeOutput(output, settings.format, log);
