@@ -1,4 +1,5 @@
-// The real program's log lines for machines and for the journal.
+// The real program under a service manager's eyes: the notifications it sends on a socket the
+// test binds, and its log lines for machines and for the journal.
 #include "support/ChildProcess.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
@@ -11,10 +12,41 @@
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 using namespace kavelin::test;
 
 namespace {
+
+// A datagram socket in the abstract namespace, as systemd's NOTIFY_SOCKET; reads wait 10 s.
+class NotifySocket {
+public:
+    NotifySocket() : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        name_ = "kavelin-notify-" + std::to_string(::getpid()) + "-" + std::to_string(fd_);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        name_.copy(address.sun_path + 1, name_.size());
+        const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name_.size());
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0;
+        const timeval limit{10, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    }
+    ~NotifySocket() { ::close(fd_); }
+
+    bool bound() const { return bound_; }
+    std::string variable() const { return "@" + name_; }
+    // The next message, or "" when none came; `wait` false: only one already there.
+    std::string next(bool wait = true) {
+        char message[4096];
+        const ssize_t n = ::recv(fd_, message, sizeof message, wait ? 0 : MSG_DONTWAIT);
+        return n > 0 ? std::string(message, size_t(n)) : "";
+    }
+
+private:
+    int fd_;
+    std::string name_;
+    bool bound_ = false;
+};
 
 class ServiceTest : public ::testing::Test {
 protected:
@@ -41,6 +73,32 @@ protected:
 };
 
 } // namespace
+
+TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStopping) {
+    NotifySocket manager;
+    ASSERT_TRUE(manager.bound());
+    // A watchdog of 0.2 s: the server looks every 0.1 s.
+    auto server =
+        start("out", {{"NOTIFY_SOCKET", manager.variable()}, {"WATCHDOG_USEC", "200000"}});
+    ASSERT_EQ(manager.next(), "READY=1");
+    {
+        // Ready means the port listens.
+        Client client(port);
+        ASSERT_TRUE(client.connected());
+        ASSERT_TRUE(client.send("116\n"));
+        EXPECT_EQ(client.readLine(), "OK 0\n");
+    }
+    EXPECT_EQ(manager.next(), "WATCHDOG=1");
+    EXPECT_EQ(manager.next(), "WATCHDOG=1");
+    server->signal(SIGTERM);
+    std::string message;
+    while ((message = manager.next()) == "WATCHDOG=1") {
+    }
+    EXPECT_EQ(message, "STOPPING=1");
+    EXPECT_EQ(server->wait(5000), 0);
+    EXPECT_EQ(manager.next(false), "") << "nothing after STOPPING=1";
+    EXPECT_NE(out("out").find("Ready.\n"), std::string::npos) << out("out");
+}
 
 TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorities) {
     const auto before = std::chrono::system_clock::now();
