@@ -18,6 +18,8 @@ CommandLine invalid(std::string why) {
     return c;
 }
 
+} // namespace
+
 bool parsePort(const std::string& text, int& port) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -27,7 +29,6 @@ bool parsePort(const std::string& text, int& port) {
     return true;
 }
 
-// Seconds above 0, as digits with at most one decimal point (10, 0.5, .25).
 bool parseSeconds(const std::string& text, double& seconds) {
     bool digit = false, point = false;
     for (char c : text) {
@@ -46,6 +47,8 @@ bool parseSeconds(const std::string& text, double& seconds) {
     seconds = value;
     return true;
 }
+
+namespace {
 
 // --format NAME for the server and for render; an empty error when it is not this option.
 bool takeFormat(const std::vector<std::string>& args, size_t& i, CommandLine& c,
@@ -127,6 +130,12 @@ CommandLine parseRender(const std::vector<std::string>& args) {
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "render")
         return parseRender(args);
+    if (!args.empty() && args[0] == "send") {
+        CommandLine c;
+        c.mode = Mode::Send;
+        c.sendArgs.assign(args.begin() + 1, args.end());
+        return c;
+    }
     if (!args.empty() && args[0] == "mkfont") {
         CommandLine c;
         c.mode = Mode::MakeFont;
@@ -206,6 +215,7 @@ const char* usageText() {
            "                 (SCRIPT may be - for standard input)\n"
            "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
            "                 [--effect none|shadow|outline] OUTPUT.tga\n"
+           "  kavelin send [--host HOST] [--port N] [--timeout S] [FILE|-]\n"
            "  kavelin --commands | --help | --version\n"
            "\n"
            "Kavelin composes layered broadcast graphics, driven by command lines over TCP (port\n"
@@ -250,7 +260,9 @@ const char* usageText() {
            "    --raw FILE      write each frame's width x height x 4 bytes (B, G, R, A) to FILE,\n"
            "                    replacing it\n"
            "  mkfont            make a sprite font (glyph sheet, spacing file, effect sheet)\n"
-           "                    from an installed face\n";
+           "                    from an installed face (kavelin mkfont --help)\n"
+           "  send              send the command lines of a file or of standard input to a\n"
+           "                    running server and print each reply (kavelin send --help)\n";
 }
 
 } // namespace kavelin

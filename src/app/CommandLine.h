@@ -14,7 +14,7 @@ class MediaFolder;
 
 // What the program was asked to do, read from its arguments.
 struct CommandLine {
-    enum class Mode { Run, Render, MakeFont, Commands, Help, Version, Invalid };
+    enum class Mode { Run, Render, MakeFont, Send, Commands, Help, Version, Invalid };
 
     Mode mode = Mode::Run;
     bool headless = false;
@@ -41,6 +41,8 @@ struct CommandLine {
     std::string script;
     // mkfont mode: its arguments, read by the sprite-font maker
     std::vector<std::string> makeFontArgs;
+    // send mode: its arguments, read by the client
+    std::vector<std::string> sendArgs;
     // Invalid: what was wrong, one line.
     std::string error;
 
@@ -49,5 +51,10 @@ struct CommandLine {
 
 // The --help text.
 const char* usageText();
+
+// A TCP port, 1 to 65535; false for anything else.
+bool parsePort(const std::string& text, int& port);
+// Seconds above 0, as digits with at most one decimal point (10, 0.5, .25); false otherwise.
+bool parseSeconds(const std::string& text, double& seconds);
 
 } // namespace kavelin
