@@ -6,7 +6,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz clean format
+.PHONY: all deps build run test test-asan test-tsan bench fuzz clean format install
 
 all: build
 
@@ -21,6 +21,12 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	$(BUILD)/kavelin
+
+# The program, the service units, the example settings and the manual page under PREFIX, all
+# below DESTDIR when it is given (make install DESTDIR=pkg PREFIX=/usr).
+PREFIX ?= /usr/local
+install: build
+	DESTDIR="$(if $(DESTDIR),$(abspath $(DESTDIR)))" cmake --install $(BUILD) --prefix $(PREFIX)
 
 test: build
 	ctest --test-dir $(BUILD) $(CTEST_ARGS)

@@ -109,6 +109,7 @@ bool Application::startUp() {
     }
     if (engine_) {
         engine_->setKey(settings_.key);
+        engine_->setFrameListener(settings_.frameHandedOut);
         const bool windowed = std::find(settings_.outputs.begin(), settings_.outputs.end(),
                                         "window") != settings_.outputs.end();
         outputControl_ = std::make_unique<OutputControl>(

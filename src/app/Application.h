@@ -47,6 +47,8 @@ public:
         std::vector<std::string> outputs;
         // Where commands open the files they name; none: paths as given.
         std::shared_ptr<const MediaFolder> media;
+        // Called on the frame path after each frame is handed out (see Engine); none: nothing.
+        std::function<void()> frameHandedOut;
     };
     // Makes the consumer of one output named on the command line; the GUI runner makes the window.
     using OutputFactory =

@@ -19,6 +19,8 @@ CommandLine invalid(std::string why) {
     return c;
 }
 
+} // namespace
+
 bool parsePort(const std::string& text, int& port) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -28,7 +30,6 @@ bool parsePort(const std::string& text, int& port) {
     return true;
 }
 
-// Seconds above 0, as digits with at most one decimal point (10, 0.5, .25).
 bool parseSeconds(const std::string& text, double& seconds) {
     bool digit = false, point = false;
     for (char c : text) {
@@ -47,6 +48,8 @@ bool parseSeconds(const std::string& text, double& seconds) {
     seconds = value;
     return true;
 }
+
+namespace {
 
 // --format NAME for the server and for render; an empty error when it is not this option.
 bool takeFormat(const std::vector<std::string>& args, size_t& i, CommandLine& c,
@@ -128,6 +131,12 @@ CommandLine parseRender(const std::vector<std::string>& args) {
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "render")
         return parseRender(args);
+    if (!args.empty() && args[0] == "send") {
+        CommandLine c;
+        c.mode = Mode::Send;
+        c.sendArgs.assign(args.begin() + 1, args.end());
+        return c;
+    }
     if (!args.empty() && args[0] == "mkfont") {
         CommandLine c;
         c.mode = Mode::MakeFont;
@@ -154,6 +163,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             takeKey(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
+        } else if (a == "--log-format") {
+            const std::string value = i + 1 < args.size() ? args[++i] : "";
+            if (value != "plain" && value != "timestamped")
+                return invalid("--log-format needs plain or timestamped");
+            c.timestampedLog = value == "timestamped";
         } else if (a == "--headless") {
             c.headless = true;
         } else if (a == "--port") {
@@ -200,11 +214,13 @@ const char* usageText() {
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
            "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
            "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
+           "          [--log-format plain|timestamped]\n"
            "  kavelin render [--format NAME] [--key composed|clean] [--memory-limit SIZE]\n"
            "                 [--png DIR] [--raw FILE] SCRIPT\n"
            "                 (SCRIPT may be - for standard input)\n"
            "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
            "                 [--effect none|shadow|outline] OUTPUT.tga\n"
+           "  kavelin send [--host HOST] [--port N] [--timeout S] [FILE|-]\n"
            "  kavelin --commands | --help | --version\n"
            "\n"
            "Kavelin composes layered broadcast graphics, driven by command lines over TCP (port\n"
@@ -243,13 +259,19 @@ const char* usageText() {
            "                    memory that pictures, frames, layers and fonts may take together:\n"
            "                    bytes, or K, M, G, T (512M, 4G); a command that would pass it\n"
            "                    gets ERROR (default: half the machine's physical memory)\n"
+           "  --log-format plain|timestamped\n"
+           "                    log lines on standard output as they are (plain, the default),\n"
+           "                    or each behind its UTC time and level (INFO, WARN, ERROR):\n"
+           "                    2026-12-07T02:40:10.123Z INFO Layer 0 set visible.\n"
            "  --commands        print the command reference\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"
            "    --raw FILE      write each frame's width x height x 4 bytes (B, G, R, A) to FILE,\n"
            "                    replacing it\n"
            "  mkfont            make a sprite font (glyph sheet, spacing file, effect sheet)\n"
-           "                    from an installed face\n";
+           "                    from an installed face (kavelin mkfont --help)\n"
+           "  send              send the command lines of a file or of standard input to a\n"
+           "                    running server and print each reply (kavelin send --help)\n";
 }
 
 } // namespace kavelin

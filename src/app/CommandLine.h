@@ -14,7 +14,7 @@ class MediaFolder;
 
 // What the program was asked to do, read from its arguments.
 struct CommandLine {
-    enum class Mode { Run, Render, MakeFont, Commands, Help, Version, Invalid };
+    enum class Mode { Run, Render, MakeFont, Send, Commands, Help, Version, Invalid };
 
     Mode mode = Mode::Run;
     bool headless = false;
@@ -29,6 +29,8 @@ struct CommandLine {
     // --memory-limit SIZE: the memory budget in bytes; 0 for the default (half the machine's
     // physical memory).
     uint64_t memoryLimit = 0;
+    // --log-format timestamped: log lines on standard output behind their time and level
+    bool timestampedLog = false;
     // --output SPEC, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
     // --media DIR, opened while the arguments are read (none: paths as given)
@@ -39,6 +41,8 @@ struct CommandLine {
     std::string script;
     // mkfont mode: its arguments, read by the sprite-font maker
     std::vector<std::string> makeFontArgs;
+    // send mode: its arguments, read by the client
+    std::vector<std::string> sendArgs;
     // Invalid: what was wrong, one line.
     std::string error;
 
@@ -47,5 +51,10 @@ struct CommandLine {
 
 // The --help text.
 const char* usageText();
+
+// A TCP port, 1 to 65535; false for anything else.
+bool parsePort(const std::string& text, int& port);
+// Seconds above 0, as digits with at most one decimal point (10, 0.5, .25); false otherwise.
+bool parseSeconds(const std::string& text, double& seconds);
 
 } // namespace kavelin

@@ -2,6 +2,7 @@
 
 #include "app/ControlDialog.h"
 #include "app/DisplayProbe.h"
+#include "app/JournalStream.h"
 #include "app/OutputMaker.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
@@ -173,7 +174,8 @@ int runGui(const CommandLine& commandLine, int argc, char** argv) {
     LogChannel log;
     // The log itself goes to the dialog; standard output keeps the diagnostics.
     log.addWriter(
-        std::make_shared<StreamLogWriter>(STDOUT_FILENO, StreamLogWriter::Lines::DiagnosticsOnly));
+        std::make_shared<StreamLogWriter>(STDOUT_FILENO, StreamLogWriter::Lines::DiagnosticsOnly,
+                                          standardOutputLogStyle(commandLine.timestampedLog)));
     Application::Settings settings = settingsOf(commandLine);
     if (settings.outputs.empty())
         settings.outputs.push_back("window");

@@ -1,7 +1,9 @@
 #include "app/HeadlessRunner.h"
 
 #include "app/Application.h"
+#include "app/JournalStream.h"
 #include "app/OutputMaker.h"
+#include "app/ServiceNotifier.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
 
@@ -22,8 +24,14 @@ int runHeadless(const CommandLine& commandLine) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     LogChannel log;
-    log.addWriter(std::make_shared<StreamLogWriter>(STDOUT_FILENO));
+    log.addWriter(
+        std::make_shared<StreamLogWriter>(STDOUT_FILENO, StreamLogWriter::Lines::All,
+                                          standardOutputLogStyle(commandLine.timestampedLog)));
     Application::Settings settings = settingsOf(commandLine);
+    // Under a service manager; it outlives the application, whose frame path calls it.
+    const std::unique_ptr<ServiceNotifier> notifier = ServiceNotifier::fromEnvironment();
+    if (notifier)
+        settings.frameHandedOut = [notifier = notifier.get()] { notifier->frameHandedOut(); };
     Application app(settings, log, [&log, &settings](const std::string& output) {
         return makeOutput(output, settings.format, log);
     });
@@ -32,6 +40,8 @@ int runHeadless(const CommandLine& commandLine) {
     const timespec poll{0, 100 * 1000 * 1000};
     while (!app.workerEnded()) {
         if (sigtimedwait(&signals, nullptr, &poll) > 0) {
+            if (notifier)
+                notifier->stopping();
             app.stop();
             app.wait();
             return 0;

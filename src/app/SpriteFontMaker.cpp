@@ -373,7 +373,28 @@ bool makeSpriteFont(const SpriteFontMakerOptions& options, std::string& report,
     return true;
 }
 
+const char* spriteFontMakerUsage() {
+    return "Usage: kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
+           "                      [--effect none|shadow|outline] OUTPUT.tga\n"
+           "\n"
+           "Makes a sprite-font set from an installed face: OUTPUT.tga (the glyph sheet),\n"
+           "OUTPUT.txt (the default spacing and the face's kerning pairs) and, with an effect,\n"
+           "OUTPUT_EFFECT.tga (the effect sheet), for command 58.\n"
+           "\n"
+           "  --face NAME      the face, as fontconfig names it (default DejaVu Sans)\n"
+           "  --size PX        the pixel size, 4 to 256 (default 32)\n"
+           "  --colour RRGGBB  the glyphs' colour (default FFFFFF)\n"
+           "  --effect none|shadow|outline\n"
+           "                   the effect sheet: none (default), a soft black drop shadow or a\n"
+           "                   black outline\n";
+}
+
 int runSpriteFontMaker(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    if (std::find(args.begin(), args.end(), "--help") != args.end() ||
+        std::find(args.begin(), args.end(), "-h") != args.end()) {
+        std::fputs(spriteFontMakerUsage(), out);
+        return 0;
+    }
     SpriteFontMakerOptions options;
     std::string error, report;
     if (!parseSpriteFontMakerArgs(args, options, error) ||

@@ -27,7 +27,11 @@ bool parseSpriteFontMakerArgs(const std::vector<std::string>& args, SpriteFontMa
 // Writes the files; false with a one-line reason on failure.
 bool makeSpriteFont(const SpriteFontMakerOptions& options, std::string& report, std::string& error);
 
-// The mode's entry: exit code 0 when the files were written, 2 otherwise.
+// The text of `kavelin mkfont --help`.
+const char* spriteFontMakerUsage();
+
+// The mode's entry: exit code 0 when the files were written (or --help was asked for), 2
+// otherwise.
 int runSpriteFontMaker(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
 } // namespace kavelin

@@ -3,6 +3,7 @@
 #include "app/GuiRunner.h"
 #include "app/HeadlessRunner.h"
 #include "app/OfflineRenderer.h"
+#include "app/SendClient.h"
 #include "app/SpriteFontMaker.h"
 #include "base/MemoryBudget.h"
 #include "commands/CommandTable.h"
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Render:
         return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile, cl.format, cl.key}, stdout,
                                    STDERR_FILENO);
+    case CommandLine::Mode::Send:
+        return kavelin::runSend(cl.sendArgs, stdout, stderr);
     case CommandLine::Mode::MakeFont:
         return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:

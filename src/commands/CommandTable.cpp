@@ -78,11 +78,14 @@ const char* textAfterFirstBlank(const char* args) {
     return args + 11;
 }
 
+const char* freeTextStart(const Command& command, FreeText kind) {
+    return kind == FreeText::AfterTenBlanks    ? textAfterTenBlanks(command.arguments())
+           : kind == FreeText::AfterFirstBlank ? textAfterFirstBlank(command.arguments())
+                                               : nullptr;
+}
+
 Utf16Text freeTextOf(const Command& command, FreeText kind) {
-    const char* start = kind == FreeText::AfterTenBlanks ? textAfterTenBlanks(command.arguments())
-                        : kind == FreeText::AfterFirstBlank
-                            ? textAfterFirstBlank(command.arguments())
-                            : nullptr;
+    const char* start = freeTextStart(command, kind);
     const char* end = command.line() + command.lineLength();
     if (start == nullptr || start >= end)
         return {};
@@ -160,6 +163,11 @@ std::string exampleCell(const CommandRow& row) {
 }
 
 } // namespace
+
+const char* freeTextStart(const Command& command) {
+    const CommandRow* row = findCommandRow(command.number());
+    return row != nullptr ? freeTextStart(command, row->freeText) : nullptr;
+}
 
 Result<std::unique_ptr<Arguments>> parseArguments(const CommandRow& row, const Command& command) {
     const Table& t = table();

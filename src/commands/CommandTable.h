@@ -14,6 +14,11 @@ CommandRows commandRows();
 // The row of a number, or none.
 const CommandRow* findCommandRow(int32_t number);
 
+// Where the UTF-16 text of a command that ends in one (104, 107) begins in its line: the text
+// runs from there to the end of the line. None for other commands, or when the line ends
+// before the text could begin.
+const char* freeTextStart(const Command& command);
+
 // The values of the command's argument text by the row's fields; or, when a field that the row
 // requires is missing or a text field is longer than Arguments::kMaxTextLength, the log line
 // that says so.

@@ -117,6 +117,8 @@ void Engine::onTick(const Tick& tick) {
             output.sink->offer(frame);
     }
     frames_.fetch_add(1);
+    if (frameListener_)
+        frameListener_();
     // The frame is out: the pictures it was made of are let go now, outside the scene's lock
     // (a picture that a command replaced meanwhile is freed here, not under the lock).
     for (DrawItem& item : drawList_)

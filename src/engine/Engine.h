@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -41,6 +42,10 @@ public:
     const Format& format() const { return format_; }
     // How the frames' alpha goes out; set before the clock starts.
     void setKey(KeyMode key) { key_ = key; }
+    // Called on the frame path each time a frame has been handed to the outputs, so that the
+    // program can tell that frames keep coming; it must not wait for anything. Set before the
+    // clock starts.
+    void setFrameListener(std::function<void()> listener) { frameListener_ = std::move(listener); }
     SharedScene& scene() { return scene_; }
 
     // Starts an output and adds it to those fed with frames; its number, or the reason it
@@ -83,6 +88,7 @@ private:
     int32_t nextOutput_ = 1;
 
     std::unique_ptr<FrameClock> clock_;
+    std::function<void()> frameListener_;
 
     std::atomic<uint64_t> frames_{0};
     std::atomic<uint64_t> late_{0};

@@ -89,7 +89,8 @@ void LogChannel::run() {
             if (droppedUnreported_ > 0) {
                 batch.push_back(
                     {LogLine::Kind::Log,
-                     "WARNING : " + std::to_string(droppedUnreported_) + " log lines lost."});
+                     "WARNING : " + std::to_string(droppedUnreported_) + " log lines lost.",
+                     std::chrono::system_clock::now()});
                 droppedUnreported_ = 0;
             }
             // A writer removed meanwhile stays alive until these lines are written.

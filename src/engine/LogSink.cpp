@@ -30,7 +30,7 @@ void LogSink::postFormatted(LogLine::Kind kind, const char* format, va_list args
         std::string text(static_cast<size_t>(n) + 1, '\0');
         std::vsnprintf(text.data(), text.size(), format, args);
         text.resize(static_cast<size_t>(n));
-        post({kind, std::move(text)});
+        post({kind, std::move(text), std::chrono::system_clock::now()});
     } catch (const std::bad_alloc&) {
         lost();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdarg>
 #include <string>
 
@@ -13,6 +14,8 @@ struct LogLine {
     enum class Kind { Log, Diagnostic };
     Kind kind = Kind::Log;
     std::string text;
+    // When the line was made (a stream that shows times shows this one, not when it wrote it).
+    std::chrono::system_clock::time_point time{};
 };
 
 // Where every subsystem writes its lines. `log` and `diagnostic` format one line and may be

@@ -19,7 +19,10 @@ constexpr size_t kKeptBytes = 1 << 20;
 void StreamLogWriter::write(std::span<const LogLine> lines) {
     buffer_.clear();
     for (const LogLine& line : lines) {
-        if (line.kind == LogLine::Kind::Diagnostic) {
+        if (!style_.plain()) {
+            if (line.kind == LogLine::Kind::Diagnostic || lines_ == Lines::All)
+                appendStyled(buffer_, line, style_);
+        } else if (line.kind == LogLine::Kind::Diagnostic) {
             buffer_ += line.text;
         } else if (lines_ == Lines::All) {
             buffer_ += line.text;
