@@ -243,6 +243,8 @@ TEST_F(MediaOutputsTest, RecordingsStartAndStopByCommandWhileTheServerRuns) {
     EXPECT_GT(std::atof(probe("-show_entries format=duration", mkv).c_str()), 0.3);
     EXPECT_EQ(ask("1002"), "OK 0\n");
     EXPECT_EQ(ask("1001 1"), "ERROR\n");
+    // The log is written on a thread of its own.
+    EXPECT_TRUE(waitUntil([&] { return log().find("ERROR : No output 1.") != std::string::npos; }));
     const std::string text = log();
     EXPECT_EQ(linesWith(text, "Output 1 started: " + mkv).size(), 1u) << text;
     EXPECT_EQ(linesWith(text, "ERROR (gst:nosuchelement) : ").size(), 1u) << text;
