@@ -1,6 +1,7 @@
 #include "outputs/media/MediaPipeline.h"
 
 #include "engine/FrameClock.h"
+#include "engine/ThreadPriority.h"
 #include "outputs/media/MediaPlan.h"
 
 #include <gst/app/gstappsrc.h>
@@ -81,6 +82,20 @@ std::optional<GstStateChangeReturn> pauseWithin(GstElement* pipeline,
     return pausing->result;
 }
 
+// Streaming threads, and the encoders' own threads that they start, work below the frame path:
+// an encoder that cannot keep up loses its own frames instead of delaying the clock and the
+// other outputs. A thread that enters a task says so on the bus from within itself.
+GstBusSyncReply yieldStreamingThreads(GstBus*, GstMessage* message, gpointer) {
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_STREAM_STATUS) {
+        GstStreamStatusType type;
+        GstElement* owner = nullptr;
+        gst_message_parse_stream_status(message, &type, &owner);
+        if (type == GST_STREAM_STATUS_TYPE_ENTER)
+            yieldToFramePath();
+    }
+    return GST_BUS_PASS;
+}
+
 GstClockTime timeOf(uint64_t frame, const FrameRate& rate) {
     return gst_util_uint64_scale(frame, GST_SECOND * uint64_t(rate.denominator),
                                  uint64_t(rate.numerator));
@@ -121,7 +136,9 @@ MediaPipeline::build(const std::string& description, const Format& format, unsig
 MediaPipeline::MediaPipeline(GstElement* pipeline, GstElement* source, const Format& format,
                              unsigned queuedFrames)
     : pipeline_(pipeline), source_(source), bus_(gst_element_get_bus(pipeline)), format_(format),
-      queuedFrames_(queuedFrames) {}
+      queuedFrames_(queuedFrames) {
+    gst_bus_set_sync_handler(bus_, yieldStreamingThreads, nullptr, nullptr);
+}
 
 MediaPipeline::~MediaPipeline() {
     // A pipeline still stuck in its start is stopped by the thread that started it.
