@@ -102,7 +102,8 @@ void ControlDialog::refreshOutputs() {
     const std::vector<OutputStatus> outputs = app_.outputs();
     QStringList lines;
     for (const OutputStatus& output : outputs)
-        lines << QStringLiteral("%1 %2: %3, %4 dropped")
+        // Two lines each: names (paths, addresses) are long and the list is narrow.
+        lines << QStringLiteral("%1 %2\n%3, %4 dropped")
                      .arg(output.number)
                      .arg(QString::fromStdString(output.name))
                      .arg(QString::fromLatin1(outputStateName(output.state)))

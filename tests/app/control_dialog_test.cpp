@@ -121,9 +121,9 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
         dialog.refreshOutputs();
         QListWidget* outputs = dialog.outputList();
         ASSERT_EQ(outputs->count(), 2);
-        EXPECT_TRUE(outputs->item(0)->text().startsWith("1 window: running, "));
+        EXPECT_TRUE(outputs->item(0)->text().startsWith("1 window\nrunning, "));
         EXPECT_TRUE(outputs->item(1)->text().startsWith(
-            "2 raw:" + QString::fromStdString(dir.file("frames.raw")) + ": running, "));
+            "2 raw:" + QString::fromStdString(dir.file("frames.raw")) + "\nrunning, "));
 
         // Show/Hide twice: the window goes, then comes back. Escape is the same button.
         for (const bool escape : {false, true}) {
@@ -166,7 +166,7 @@ TEST(ControlDialogTest, FailedStartUpLeavesTheDialogUsable) {
         lines = list->lines();
         // It goes with the failed start-up.
         EXPECT_TRUE(serveUntil([] { return outputWindow() == nullptr; }, kWait));
-        dialog.showHideButton()->click();   // and does not come back
+        dialog.showHideButton()->click(); // and does not come back
         EXPECT_EQ(outputWindow(), nullptr);
     });
     EXPECT_EQ(lines, (QStringList{"Kavelin 4.0 initializing...", "Window output initializing...",
