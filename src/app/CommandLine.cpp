@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/ConfigFile.h"
 #include "app/OutputMaker.h"
 
 #include "base/MediaFolder.h"
@@ -143,6 +144,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         c.makeFontArgs.assign(args.begin() + 1, args.end());
         return c;
     }
+    if (std::optional<CommandLine> configured = parseWithConfigFile(args))
+        return *configured;
     CommandLine c;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -214,7 +217,7 @@ const char* usageText() {
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
            "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
            "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
-           "          [--log-format plain|timestamped]\n"
+           "          [--log-format plain|timestamped] [--config FILE]\n"
            "  kavelin render [--format NAME] [--key composed|clean] [--memory-limit SIZE]\n"
            "                 [--png DIR] [--raw FILE] SCRIPT\n"
            "                 (SCRIPT may be - for standard input)\n"
@@ -263,11 +266,14 @@ const char* usageText() {
            "                    log lines on standard output as they are (plain, the default),\n"
            "                    or each behind its UTC time and level (INFO, WARN, ERROR):\n"
            "                    2026-12-07T02:40:10.123Z INFO Layer 0 set visible.\n"
+           "  --config FILE     the options from a TOML file, each long option a key of the\n"
+           "                    same name (port = 4000, headless = true, output = [\"a.mkv\"]);\n"
+           "                    an option on the command line replaces the file's\n"
            "  --commands        print the command reference\n"
            "  render            run a script of command lines offline and write its frames\n"
            "    --png DIR       write each frame as DIR/frame00000.png, frame00001.png, ...\n"
            "    --raw FILE      write each frame's width x height x 4 bytes (B, G, R, A) to FILE,\n"
-           "                    replacing it\n"
+           "                    which is overwritten\n"
            "  mkfont            make a sprite font (glyph sheet, spacing file, effect sheet)\n"
            "                    from an installed face (kavelin mkfont --help)\n"
            "  send              send the command lines of a file or of standard input to a\n"

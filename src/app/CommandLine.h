@@ -43,8 +43,10 @@ struct CommandLine {
     std::vector<std::string> makeFontArgs;
     // send mode: its arguments, read by the client
     std::vector<std::string> sendArgs;
-    // Invalid: what was wrong, one line.
+    // Invalid: what was wrong, one line, and whether --help would help (not for a mistake in
+    // a settings file, which the line names).
     std::string error;
+    bool pointToUsage = true;
 
     static CommandLine parse(const std::vector<std::string>& args);
 };

@@ -4,6 +4,7 @@
 #include "app/DisplayProbe.h"
 #include "app/JournalStream.h"
 #include "app/OutputMaker.h"
+#include "app/StartUpFailure.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
 #include "outputs/window/KvWindowOutput.h"
@@ -136,6 +137,29 @@ private:
     QString reason_;
 };
 
+// A start-up that fails (a port that is taken, say) is told as headless, on standard error,
+// and in a message box over the dialog; closing the box ends the program.
+void reportFailedStartUp(ControlDialog& dialog) {
+    auto* poll = new QTimer(&dialog);
+    QObject::connect(poll, &QTimer::timeout, &dialog, [&dialog, poll] {
+        const Application& app = dialog.application();
+        if (!app.workerEnded() || app.failure() == Application::Failure::None)
+            return;
+        poll->stop();
+        const StartUpFailure failed = describeStartUpFailure(app.failure(), app.settings());
+        std::fprintf(stderr, "kavelin: %s\n", failed.message.c_str());
+        std::fflush(stderr);
+        QString text = QString::fromStdString(failed.message) + QLatin1Char('.');
+        text[0] = text[0].toUpper();
+        auto* box = new QMessageBox(QMessageBox::Critical, dialog.windowTitle(), text,
+                                    QMessageBox::Ok, &dialog);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(box, &QMessageBox::finished, &dialog, [&dialog] { dialog.closeDialog(); });
+        box->open();
+    });
+    poll->start(50);
+}
+
 } // namespace
 
 int runControlSession(const Application::Settings& settings, LogChannel& log,
@@ -159,12 +183,15 @@ int runControlSession(const Application::Settings& settings, LogChannel& log,
     });
     {
         ControlDialog dialog(app, log);
+        reportFailedStartUp(dialog);
         if (opened)
             opened(dialog);
         dialog.run();
         serveUntilWorkerEnds(app);
     }
-    return 1;
+    return app.failure() != Application::Failure::None
+               ? describeStartUpFailure(app.failure(), settings).exitCode
+               : 1;
 }
 
 int runGui(const CommandLine& commandLine, int argc, char** argv) {

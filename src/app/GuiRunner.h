@@ -17,7 +17,8 @@ inline constexpr int kExitDisplayUnusable = 3;
 // The program with its windows: checks the colour depth, then runs the control dialog and the
 // output window until the dialog is closed (or SIGINT or SIGTERM arrives, which closes it).
 // Exit code 0 when the colour depth is refused, 1 after a normal run, kExitDisplayUnusable
-// when Qt does not start.
+// when Qt does not start; a failed start-up (a taken port) ends it as headless, with the same
+// line on standard error and exit code, once its message box is closed.
 int runGui(const CommandLine& commandLine, int argc, char** argv);
 
 // The same inside a running QApplication, with the given settings and log. `opened` is called

@@ -4,6 +4,7 @@
 #include "app/JournalStream.h"
 #include "app/OutputMaker.h"
 #include "app/ServiceNotifier.h"
+#include "app/StartUpFailure.h"
 #include "engine/LogChannel.h"
 #include "engine/StreamLogWriter.h"
 
@@ -50,16 +51,9 @@ int runHeadless(const CommandLine& commandLine) {
     app.wait();
     log.flush();
     // The worker ended by itself: the start-up failed.
-    if (app.failure() == Application::Failure::CommandSource)
-        std::fprintf(stderr,
-                     "kavelin: cannot listen on %s port %d (in use, or not an address of "
-                     "this machine)\n",
-                     settings.listenAddress.c_str(), settings.port);
-    else if (app.failure() == Application::Failure::Output)
-        std::fprintf(stderr, "kavelin: no output could start (see the log above)\n");
-    else
-        std::fprintf(stderr, "kavelin: start-up failed (see the log above)\n");
-    return app.failure() == Application::Failure::Output ? 2 : 1;
+    const StartUpFailure failed = describeStartUpFailure(app.failure(), settings);
+    std::fprintf(stderr, "kavelin: %s\n", failed.message.c_str());
+    return failed.exitCode;
 }
 
 } // namespace kavelin

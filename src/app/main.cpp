@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
         std::fputs(kavelin::commandReference().c_str(), stdout);
         return 0;
     case CommandLine::Mode::Invalid:
-        std::fprintf(stderr, "kavelin: %s (kavelin --help shows the usage)\n", cl.error.c_str());
+        std::fprintf(stderr, "kavelin: %s%s\n", cl.error.c_str(),
+                     cl.pointToUsage ? " (kavelin --help shows the usage)" : "");
         return 2;
     case CommandLine::Mode::Render:
         return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile, cl.format, cl.key}, stdout,

@@ -8,12 +8,27 @@ namespace kavelin {
 
 namespace {
 
+// The log line of an animation that cannot start because the layer shows no picture.
+CommandResult noImage(CommandContext& c, const char* name, int32_t layer) {
+    c.log.log("ERROR (%s) : Layer %d has no image.", name, layer);
+    return CommandResult::error();
+}
+
 CommandResult setSequenceFrame(CommandContext& c, const Arguments& a) {
     bool set = false;
-    if (!withLayer(c, a[0], [&](Layer& layer, auto&) { set = layer.setFrame(a[1]); }))
+    int32_t frames = 0;
+    if (!withLayer(c, a[0], [&](Layer& layer, auto&) {
+            set = layer.setFrame(a[1]);
+            frames = layer.image() != nullptr ? layer.frameCount() : 0;
+        }))
         return CommandResult::error();
+    if (!set) {
+        c.log.log("ERROR (setSequenceFrame) : Frame %d is not among layer %d's %d frames.", a[1],
+                  a[0], frames);
+        return CommandResult::error();
+    }
     c.log.log("Layer %d sequence set to frame %d.", a[0], a[1]);
-    return CommandResult::of(set);
+    return CommandResult::success();
 }
 
 CommandResult sequencePlay(CommandContext& c, const Arguments& a) {
@@ -30,12 +45,20 @@ CommandResult sequencePlay(CommandContext& c, const Arguments& a) {
 
 CommandResult sequencePlayRange(CommandContext& c, const Arguments& a) {
     bool playing = false;
+    int32_t frames = 0;
     if (!withLayer(c, a[0], [&](Layer& layer, auto&) {
             playing = layer.playSequenceRange(a[1], a[2], a[3]);
+            frames = layer.image() != nullptr ? layer.frameCount() : 0;
         }))
         return CommandResult::error();
+    if (!playing) {
+        c.log.log("ERROR (sequencePlayRange) : Frames %d to %d are not among layer %d's %d "
+                  "frames.",
+                  a[2], a[3], a[0], frames);
+        return CommandResult::error();
+    }
     c.log.log("Playing sequence on layer %d. (frames %d to %d)", a[0], a[2], a[3]);
-    return CommandResult::of(playing);
+    return CommandResult::success();
 }
 
 CommandResult setupScroller(CommandContext& c, const Arguments& a) {
@@ -56,8 +79,10 @@ CommandResult scrollerPlay(CommandContext& c, const Arguments& a) {
     bool playing = false;
     if (!withLayer(c, a[0], [&](Layer& layer, auto&) { playing = layer.scrollerPlay(); }))
         return CommandResult::error();
+    if (!playing)
+        return noImage(c, "scrollerPlay", a[0]);
     c.log.log("Layer %d scroller playing.", a[0]);
-    return CommandResult::of(playing);
+    return CommandResult::success();
 }
 
 CommandResult scrollerPlayPixels(CommandContext& c, const Arguments& a) {
@@ -71,8 +96,10 @@ CommandResult scrollerPlayPixels(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (scrollerPlay_n) : Illegal pixel count %d.", count);
         return CommandResult::error();
     }
+    if (!playing)
+        return noImage(c, "scrollerPlay_n", a[0]);
     c.log.log("Layer %d scroller playing for %d pixels.", a[0], count);
-    return CommandResult::of(playing);
+    return CommandResult::success();
 }
 
 CommandResult scrollerPlayEx(CommandContext& c, const Arguments& a) {
@@ -90,9 +117,11 @@ CommandResult scrollerPlayEx(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (scrollerPlayEx_n) : Illegal pixel count %d.", count);
         return CommandResult::error();
     }
+    if (!playing)
+        return noImage(c, "scrollerPlayEx_n", a[0]);
     c.log.log("Layer %d scrolling for %d pixels, to direction %d, at speed %d.", a[0], count,
               direction, speed);
-    return CommandResult::of(playing);
+    return CommandResult::success();
 }
 
 CommandResult scrollerPlayPair(CommandContext& c, const Arguments& a) {
@@ -102,6 +131,12 @@ CommandResult scrollerPlayPair(CommandContext& c, const Arguments& a) {
         Layer* second = nullptr;
         if (!findLayers(*scene, c.log, a[0], a[1], first, second))
             return CommandResult::error();
+        // Both start, or neither.
+        if (first->image() == nullptr || second->image() == nullptr) {
+            const int32_t without = first->image() == nullptr ? a[0] : a[1];
+            scene.release();
+            return noImage(c, "scrollerPlayPair", without);
+        }
         first->scrollerPlay();
         second->scrollerPlay();
     }
@@ -220,7 +255,7 @@ CommandRows animationCommands() {
          fadeLayer,
          "88 0 0 25",
          "OK",
-         "fade to opacity 0 over 2 x 25 steps"},
+         "fade to opacity 0 in 2 x 25 steps: 25 frames interlaced, 50 progressive"},
         {89,
          {integer("first"), integer("second"), integer("frames")},
          3,
@@ -228,7 +263,7 @@ CommandRows animationCommands() {
          crossFadeLayers,
          "89 0 1 25",
          "OK",
-         "crossfade two layers' opacities"},
+         "crossfade two layers' opacities in 2 x 25 steps, as 88"},
         {94,
          {integer("first"), integer("second")},
          2,

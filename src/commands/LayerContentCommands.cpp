@@ -165,12 +165,12 @@ CommandResult initLayerTgaSequence(CommandContext& c, const Arguments& a) {
     return CommandResult::success();
 }
 
-enum class Copied { NoLayer, NoPicture, NoMemory, Done };
-
-// Draws a region of the source layer's picture into the destination's at its cursor. Without
-// the memory for the copy or the grown picture, the destination stays as it was.
-Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_t x, int32_t y,
-                  int32_t w, int32_t h, bool whole) {
+// Draws a region of the source layer's picture into the destination's at its cursor (the whole
+// picture when `whole`). False when it cannot, with the reason logged under the command's `name`
+// (after the budget's line when memory was refused). Without the memory for the copy or the
+// grown picture, the destination stays as it was.
+bool copyRegion(CommandContext& c, const char* name, int32_t destination, int32_t source, int32_t x,
+                int32_t y, int32_t w, int32_t h, bool whole) {
     PictureEdit edit;
     Picture from;
     {
@@ -178,21 +178,29 @@ Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_
         Layer* dst = nullptr;
         Layer* src = nullptr;
         if (!findLayers(*scene, c.log, destination, source, dst, src))
-            return Copied::NoLayer;
-        if (!edit.begin(*dst) || src->image() == nullptr)
-            return Copied::NoPicture;
+            return false;
+        const bool drawable = edit.begin(*dst);
+        if (!drawable || src->image() == nullptr) {
+            scene.release();
+            c.log.log("ERROR (%s) : Layer %d has no image.", name, drawable ? source : destination);
+            return false;
+        }
         from = src->imageRef();
     }
     if (whole) {
         w = from->width();
         h = from->height();
+    } else if (w < 1 || h < 1 || !from->containsRect(x, y, w, h)) {
+        c.log.log("ERROR (%s) : Region (%d, %d) %d x %d is not within layer %d's %d x %d image.",
+                  name, x, y, w, h, source, from->width(), from->height());
+        return false;
     }
     Image* drawn = edit.target();
-    if (drawn == nullptr)
-        return Copied::NoMemory;
-    // A region outside the source draws nothing; any other failure is a refused allocation.
-    if (!drawn->drawImage(edit.cursor(), *from, x, y, w, h) && from->containsRect(x, y, w, h))
-        return Copied::NoMemory;
+    // Memory refused, or a picture that would grow past the largest size.
+    if (drawn == nullptr || !drawn->drawImage(edit.cursor(), *from, x, y, w, h)) {
+        c.log.log("ERROR (%s) : Copy failed.", name);
+        return false;
+    }
     const Point anchor = edit.cursor().anchor(drawn->width(), drawn->height());
     withLayer(c, destination, [&](Layer& layer, SharedScene::Access& scene) {
         edit.finish(layer, scene);
@@ -200,20 +208,22 @@ Copied copyRegion(CommandContext& c, int32_t destination, int32_t source, int32_
         if (edit.cursor().growsToFit())
             layer.moveImageOffset(anchor.x < 0 ? anchor.x : 0, anchor.y < 0 ? anchor.y : 0);
     });
-    return Copied::Done;
+    return true;
 }
 
 CommandResult copyLayer(CommandContext& c, const Arguments& a) {
-    const Copied copied = copyRegion(c, a[0], a[1], 0, 0, 0, 0, true);
-    if (copied == Copied::NoLayer || copied == Copied::NoMemory)
+    if (!copyRegion(c, "copyLayer", a[0], a[1], 0, 0, 0, 0, true))
         return CommandResult::error();
     c.log.log("Layer %d copied to layer %d.", a[1], a[0]);
-    return CommandResult::of(copied == Copied::Done);
+    return CommandResult::success();
 }
 
 CommandResult copyLayerRegion(CommandContext& c, const Arguments& a) {
-    return CommandResult::of(copyRegion(c, a[0], a[1], a[2], a[3], a[4], a[5], false) ==
-                             Copied::Done);
+    if (!copyRegion(c, "copyLayerRegion", a[0], a[1], a[2], a[3], a[4], a[5], false))
+        return CommandResult::error();
+    c.log.log("Layer %d region (%d, %d) %d x %d copied to layer %d.", a[1], a[2], a[3], a[4], a[5],
+              a[0]);
+    return CommandResult::success();
 }
 
 // Which part of a picture a crop keeps, and where the picture sits in the window after it.

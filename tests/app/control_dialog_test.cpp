@@ -5,6 +5,7 @@
 #include "app/LogList.h"
 #include "engine/LogChannel.h"
 #include "net/CommandServer.h"
+#include "support/ChildProcess.h"
 #include "support/OffscreenQt.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
@@ -14,10 +15,14 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace kavelin;
 using test::offscreenApp;
@@ -155,20 +160,44 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
     EXPECT_EQ(outputWindow(), nullptr); // the shutdown closed it
 }
 
-TEST(ControlDialogTest, FailedStartUpLeavesTheDialogUsable) {
+// A taken port is told as headless tells it, on standard error and with exit code 1, and over
+// the dialog in a message box; closing the box ends the session.
+TEST(ControlDialogTest, ATakenPortIsNamedOverTheDialogAndEndsTheSessionAsHeadless) {
     QStringList lines;
+    QString told;
     LogChannel takerLog;
     CommandServer taker(takerLog, 0, "127.0.0.1"); // holds the port
     ASSERT_TRUE(taker.start());
+    const std::string reason = "cannot listen on 127.0.0.1 port " + std::to_string(taker.port()) +
+                               " (in use, or not an address of this machine)";
+    test::TempDir dir;
+    std::fflush(stderr);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    const int errors = ::open(dir.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(errors, STDERR_FILENO);
     const int code = runSession(taker.port(), {"window", "raw:"}, [&](ControlDialog& dialog) {
         LogList* list = dialog.logList();
+        QMessageBox* box = nullptr;
+        ASSERT_TRUE(serveUntil(
+            [&] { return (box = dialog.findChild<QMessageBox*>()) != nullptr && box->isVisible(); },
+            kWait));
+        told = box->text();
         serveUntil([&] { return list->lines().contains("Server shutting down..."); }, kWait);
         lines = list->lines();
-        // It goes with the failed start-up.
+        // The window went with the failed start-up, and does not come back.
         EXPECT_TRUE(serveUntil([] { return outputWindow() == nullptr; }, kWait));
-        dialog.showHideButton()->click(); // and does not come back
+        dialog.showHideButton()->click();
         EXPECT_EQ(outputWindow(), nullptr);
+        box->button(QMessageBox::Ok)->click();
+        EXPECT_TRUE(serveUntil([&] { return !dialog.isVisible(); }, kWait));
     });
+    std::fflush(stderr);
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    ::close(errors);
+    EXPECT_EQ(told.toStdString(), "C" + reason.substr(1) + ".");
+    const std::string standardError = test::readFile(dir.file("stderr.txt"));
+    EXPECT_NE(standardError.find("kavelin: " + reason + "\n"), std::string::npos) << standardError;
     EXPECT_EQ(lines, (QStringList{"Kavelin 4.0 initializing...", "Window output initializing...",
                                   "ERROR (raw:) : unknown output 'raw:'", "Server initializing...",
                                   "Unable to initialize command source!", "Error occured.\n",

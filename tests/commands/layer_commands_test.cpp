@@ -145,11 +145,19 @@ TEST_F(LayerCommands, GeometryAttributesAndAnimationsWithoutAndWithAPicture) {
         {"81 0 -3", "ERROR", {"ERROR (scrollerPlay_n) : Illegal pixel count -3."}},
         {"79 0 0 0 0 0 1", "ERROR", {"ERROR (setupScroller) : Setup failed."}},
         {"96 0 1", "ERROR", {"ERROR (sequencePlay) : Operation failed."}},
-        {"97 0 1 0 1", "ERROR", {"Playing sequence on layer 0. (frames 0 to 1)"}},
-        {"98 0 5", "ERROR", {"Layer 0 sequence set to frame 5."}},
-        {"80 0", "ERROR", {"Layer 0 scroller playing."}},
-        {"84 0 0", "ERROR", {"Layer 0 copied to layer 0."}},
-        {"85 0 0 0 0 1 1", "ERROR", {}},
+        // Refused starts say so, and never log what they did not do.
+        {"97 0 1 0 0",
+         "ERROR",
+         {"ERROR (sequencePlayRange) : Frames 0 to 0 are not among layer 0's 0 frames."}},
+        {"98 0 5",
+         "ERROR",
+         {"ERROR (setSequenceFrame) : Frame 5 is not among layer 0's 0 frames."}},
+        {"80 0", "ERROR", {"ERROR (scrollerPlay) : Layer 0 has no image."}},
+        {"81 0 10", "ERROR", {"ERROR (scrollerPlay_n) : Layer 0 has no image."}},
+        {"123 0 0 2 8", "ERROR", {"ERROR (scrollerPlayEx_n) : Layer 0 has no image."}},
+        {"94 0 0", "ERROR", {"ERROR (scrollerPlayPair) : Layer 0 has no image."}},
+        {"84 0 0", "ERROR", {"ERROR (copyLayer) : Layer 0 has no image."}},
+        {"85 0 0 0 0 1 1", "ERROR", {"ERROR (copyLayerRegion) : Layer 0 has no image."}},
         {"115 0", "OK 0", {}},
         {"82 0", "OK", {}},
         {"83 0", "OK", {}},
@@ -181,6 +189,13 @@ TEST_F(LayerCommands, GeometryAttributesAndAnimationsWithoutAndWithAPicture) {
         {"88 0 0 25", "OK", {"Layer 0 fading to 0 in 25 frames."}},
         {"89 0 0 0", "OK", {"Layers 0 and 0 crossfading in 0 frames."}},
         {"84 0 0", "OK", {"Layer 0 copied to layer 0."}},
+        {"98 0 1",
+         "ERROR",
+         {"ERROR (setSequenceFrame) : Frame 1 is not among layer 0's 1 frames."}},
+        {"97 0 1 0 1",
+         "ERROR",
+         {"ERROR (sequencePlayRange) : Frames 0 to 1 are not among layer 0's 1 frames."}},
+        {"97 0 1 0 0", "OK", {"Playing sequence on layer 0. (frames 0 to 0)"}},
     });
     EXPECT_EQ(layer(0).offsetX(), 200); // 94 restarted the scroller at its start offset
     EXPECT_EQ(layer(0).posY(), -20);
@@ -243,7 +258,16 @@ TEST_F(LayerCommands, CopiesDrawAtTheCursorAndNeverChangeAPictureOnAir) {
     // A region: 2 x 2 from (1, 1) of layer 1, drawn at layer 0's cursor (20, 0).
     run("62 0 30 10");
     run("69 0 20 0 0 0 0 0 0 0 0 0");
-    EXPECT_EQ(run("85 0 1 1 1 2 2"), "OK");
+    walk({{"85 0 1 1 1 2 2", "OK", {"Layer 1 region (1, 1) 2 x 2 copied to layer 0."}}});
     EXPECT_EQ(layer(0).image()->pixels()[20 * 4], p[(1 * 4 + 1) * 4]);
-    EXPECT_EQ(run("85 0 1 3 3 2 2"), "OK"); // outside the source: nothing drawn
+    // A region that is not wholly within the source copies nothing, and says so.
+    const std::shared_ptr<const Image> copied = layer(0).imageRef();
+    for (const auto& [line, region] : {std::pair("85 0 1 3 3 2 2", "(3, 3) 2 x 2"),
+                                       std::pair("85 0 1 -1 0 2 2", "(-1, 0) 2 x 2"),
+                                       std::pair("85 0 1 0 0 0 2", "(0, 0) 0 x 2")})
+        walk({{line,
+               "ERROR",
+               {"ERROR (copyLayerRegion) : Region " + std::string(region) +
+                " is not within layer 1's 4 x 4 image."}}});
+    EXPECT_EQ(layer(0).imageRef(), copied);
 }

@@ -40,12 +40,12 @@ TEST_F(MemoryCommands, WhatWouldPassTheBudgetIsRefusedAndChangesNothing) {
         {"62 1 1024 1024", "ERROR", {refused(62), "ERROR (initLayer_size) : init failed."}},
         {"124 1", "OK 2 2", {}},
         // A copy of the picture on air, and one that would grow the picture.
-        {"84 0 0", "ERROR", {refused(84)}},
+        {"84 0 0", "ERROR", {refused(84), "ERROR (copyLayer) : Copy failed."}},
         {"69 1 0 0 0 0 0 0 1 0 0 0", "OK", {"Layer 1 cursor set."}},
-        {"84 1 0", "ERROR", {refused(84)}},
-        {"85 1 0 0 0 1024 512", "ERROR", {refused(85)}},
+        {"84 1 0", "ERROR", {refused(84), "ERROR (copyLayer) : Copy failed."}},
+        {"85 1 0 0 0 1024 512", "ERROR", {refused(85), "ERROR (copyLayerRegion) : Copy failed."}},
         {"124 1", "OK 2 2", {}},
-        {"85 1 0 0 0 16 16", "OK", {}},
+        {"85 1 0 0 0 16 16", "OK", {"Layer 0 region (0, 0) 16 x 16 copied to layer 1."}},
         {"124 1", "OK 16 16", {}},
     });
     EXPECT_EQ(layer(0).imageRef(), shown);

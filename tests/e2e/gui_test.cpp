@@ -229,3 +229,27 @@ TEST(GuiProgramTest, OffscreenProgramServesAndEndsWithOneOnSigterm) {
     const size_t bytes = rawBytes();
     EXPECT_TRUE(bytes > 0 && bytes % (size_t{W} * H * 4) == 0) << bytes;
 }
+
+// A taken port, with the windows: the same line on standard error as headless, at once, and
+// the same exit code once the dialog goes (its message box waits for the operator, or a signal).
+TEST(GuiProgramTest, OffscreenProgramOnATakenPortSaysSoAsHeadless) {
+    TempDir dir;
+    // A loopback port held by a listening socket.
+    const int taker = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taker, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(taker, 1), 0);
+    ::getsockname(taker, reinterpret_cast<sockaddr*>(&address), &length);
+    const uint16_t port = ntohs(address.sin_port);
+    ChildProcess program =
+        startProgram(dir, port, {{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ""}});
+    const std::string line = "kavelin: cannot listen on 127.0.0.1 port " + std::to_string(port) +
+                             " (in use, or not an address of this machine)\n";
+    EXPECT_TRUE(waitUntil(
+        [&] { return readFile(dir.file("stderr.txt")).find(line) != std::string::npos; }, 20000))
+        << readFile(dir.file("stderr.txt"));
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(10000), std::optional<int>(1));
+    ::close(taker);
+}
