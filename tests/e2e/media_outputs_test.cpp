@@ -221,6 +221,7 @@ TEST_F(MediaOutputsTest, RecordingsStartAndStopByCommandWhileTheServerRuns) {
     auto server = start({});
     const std::string mkv = temp.file("c.mkv");
     Client client(port);
+    client.setReplyTimeout(30); // the first media output loads GStreamer's plugins
     const auto ask = [&](const std::string& line) {
         EXPECT_TRUE(client.send(line + "\n"));
         return client.readLine();
