@@ -141,8 +141,6 @@ TEST_F(TrueTypeTest, FontFilesNamedByPath) {
     const std::pair<std::string, std::string> failures[] = {
         {dir.file("fifo.ttf"), dir.file("fifo.ttf") + ": is a FIFO"},
         {dir.file("text.ttf"), dir.file("text.ttf") + ": is not a font file"},
-        {dir.file("missing.ttf"), dir.file("missing.ttf") + ": No such file or directory"},
-        {dir.path().string(), dir.path().string() + ": is a directory"},
     };
     for (const auto& [path, reason] : failures) {
         const Status loaded = font.load(path.c_str(), 24, false, false, 1, 11);
