@@ -92,10 +92,12 @@ protected:
     bool logShows(const std::string& text) const {
         return waitUntil([&] { return log().find(text) != std::string::npos; }, 3000);
     }
-    // The reply to one line, without its line feed.
+    // The reply to one line, without its line feed. Loading 64 MiB may take longer than one
+    // read waits on a busy machine.
     std::string ask(const std::string& line) {
         EXPECT_TRUE(client->send(line + "\n"));
-        std::string reply = client->readLine();
+        std::string reply;
+        waitUntil([&] { return !(reply = client->readLine()).empty(); }, 30000);
         if (!reply.empty())
             reply.pop_back();
         return reply;
