@@ -1,8 +1,8 @@
 // libFuzzer target: command lines of one command family (KAVELIN_COMMAND_FAMILY, one target per
-// family; see tests/support/CommandFuzzing.h for how bytes become lines).
+// family; see CommandFuzzing.h for how bytes become lines).
 
+#include "CommandFuzzing.h"
 #include "SanitizerDefaults.h"
-#include "support/CommandFuzzing.h"
 
 #include <cstdint>
 #include <cstdlib>

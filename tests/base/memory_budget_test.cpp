@@ -49,15 +49,25 @@ TEST(MemorySizeTest, FormatsInTheLargestUnitReached) {
         EXPECT_EQ(formatMemorySize(bytes), text) << bytes;
 }
 
+// A refusal is heard once, by the innermost watch of the thread that asked, unless quiet.
 TEST(MemoryBudgetTest, RefusesWhatWouldPassTheLimitAndTellsTheWatchOnce) {
     MemoryBudget budget(100);
-    RecordingWatch watch;
+    RecordingWatch outer;
     EXPECT_TRUE(budget.take(60));
     EXPECT_TRUE(budget.take(40)); // exactly the limit
-    EXPECT_FALSE(budget.take(1));
-    EXPECT_FALSE(budget.take(UINT64_MAX));
+    EXPECT_FALSE(budget.take(1, true));
+    std::thread([&] { EXPECT_FALSE(budget.take(1)); }).join();
+    EXPECT_TRUE(outer.heard.empty());
+    {
+        RecordingWatch inner;
+        EXPECT_FALSE(budget.take(UINT64_MAX));
+        EXPECT_FALSE(budget.take(1));
+        reportOutOfMemory();
+        reportOutOfMemory();
+        EXPECT_EQ(inner.heard, (std::vector<uint64_t>{100, 0}));
+    }
+    EXPECT_TRUE(outer.heard.empty());
     EXPECT_EQ(budget.used(), 100u);
-    EXPECT_EQ(watch.heard, std::vector<uint64_t>{100});
     budget.give(50);
     EXPECT_TRUE(budget.take(50));
     // A lower limit refuses until enough is given back.
@@ -66,26 +76,8 @@ TEST(MemoryBudgetTest, RefusesWhatWouldPassTheLimitAndTellsTheWatchOnce) {
     budget.give(30);
     EXPECT_TRUE(budget.take(10));
     EXPECT_EQ(budget.used(), 80u);
-    EXPECT_TRUE(watch.overBudget());
-    EXPECT_FALSE(watch.outOfMemory());
-}
-
-TEST(MemoryBudgetTest, QuietRefusalsAndOtherThreadsAreNotHeardAndWatchesNest) {
-    MemoryBudget budget(10);
-    RecordingWatch outer;
-    EXPECT_FALSE(budget.take(11, true));
-    {
-        RecordingWatch inner;
-        EXPECT_FALSE(budget.take(11));
-        reportOutOfMemory();
-        reportOutOfMemory();
-        EXPECT_EQ(inner.heard, (std::vector<uint64_t>{10, 0}));
-    }
-    EXPECT_TRUE(outer.heard.empty());
-    std::thread([&] { EXPECT_FALSE(budget.take(11)); }).join();
-    EXPECT_TRUE(outer.heard.empty());
-    EXPECT_FALSE(budget.take(11));
-    EXPECT_EQ(outer.heard, std::vector<uint64_t>{10});
+    EXPECT_EQ(outer.heard, std::vector<uint64_t>{80});
+    EXPECT_TRUE(outer.overBudget() && !outer.outOfMemory());
 }
 
 TEST(BudgetShareTest, GivesItsBytesBackWhenItGoesAndMovesWithoutCountingTwice) {

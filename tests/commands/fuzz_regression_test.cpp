@@ -2,7 +2,7 @@
 // <family>-<what>.bin) and every seed of their corpora (fuzz/corpus/<family>/), replayed through
 // the fuzzers' own entry point: each must run with its scene set up and only well-formed
 // replies.
-#include "support/CommandFuzzing.h"
+#include "fuzz/CommandFuzzing.h"
 
 #include <gtest/gtest.h>
 

@@ -9,11 +9,21 @@ using kavelin::test::Lines;
 
 namespace {
 
-class LayerCommands : public test::CommandFixture {};
+using LayerSetCommands = test::CommandFixture;
+
+// Set 0 with layers 0 and 1, without pictures.
+class LayerCommands : public test::CommandFixture {
+protected:
+    void SetUp() override {
+        CommandFixture::SetUp();
+        for (const char* line : {"116", "121 0", "121 0"})
+            ASSERT_EQ(run(line).substr(0, 2), "OK");
+    }
+};
 
 } // namespace
 
-TEST_F(LayerCommands, SetsAndLayersAreNumberedAndReleased) {
+TEST_F(LayerSetCommands, SetsAndLayersAreNumberedAndReleased) {
     walk({
         {"116", "OK 0", {}},
         {"116", "OK 1", {}},
@@ -42,8 +52,6 @@ TEST_F(LayerCommands, SetsAndLayersAreNumberedAndReleased) {
 TEST_F(LayerCommands, PicturesFromFilesSizesAndClearing) {
     ASSERT_TRUE(test::writeTga(file("logo.tga"), 3, 2, std::vector<uint32_t>(6, 0x00112233), 24));
     const std::string missing = file("missing.tga");
-    run("116");
-    run("121 0");
     walk({
         {"62 0 0 0", "OK", {"Layer 0 initialized to 0 x 0"}},
         {"62 0 -1 10", "ERROR", {"ERROR (initLayer_size) : init failed."}},
@@ -72,8 +80,6 @@ TEST_F(LayerCommands, PicturesFromFilesSizesAndClearing) {
 // A missing file ends a sequence; a file that is there and broken fails the whole load, which
 // then changes nothing.
 TEST_F(LayerCommands, SequencesStopAtTheFirstMissingFile) {
-    run("116");
-    run("121 0");
     const std::string prefix = file("run_");
     for (int i : {1, 2, 3, 5})
         ASSERT_TRUE(test::writeTga(prefix + "000" + std::to_string(i) + ".tga", 2, 2,
@@ -127,8 +133,6 @@ TEST_F(LayerCommands, SequencesStopAtTheFirstMissingFile) {
 }
 
 TEST_F(LayerCommands, GeometryAttributesAndAnimationsWithoutAndWithAPicture) {
-    run("116");
-    run("121 0");
     walk({
         {"75 0", "OK", {"Layer 0 set visible."}},
         {"69 0 0 0 0 0 0 0 0 0 0 0", "ERROR", {"ERROR (setLayerCursor) : Operation failed."}},
@@ -209,9 +213,6 @@ TEST_F(LayerCommands, GeometryAttributesAndAnimationsWithoutAndWithAPicture) {
 }
 
 TEST_F(LayerCommands, TwoLayerCommandsNameTheFirstMissingNumberAndToggleSwaps) {
-    run("116");
-    run("121 0");
-    run("121 0");
     walk({
         {"84 5 6", "ERROR", {"ERROR : No layer found for number 5."}},
         {"84 0 6", "ERROR", {"ERROR : No layer found for number 6."}},
@@ -231,9 +232,6 @@ TEST_F(LayerCommands, TwoLayerCommandsNameTheFirstMissingNumberAndToggleSwaps) {
 }
 
 TEST_F(LayerCommands, CopiesDrawAtTheCursorAndNeverChangeAPictureOnAir) {
-    run("116");
-    run("121 0");
-    run("121 0");
     run("62 0 10 10");
     run("62 1 4 4");
     // A picture grown to the left keeps its content where it was on screen.

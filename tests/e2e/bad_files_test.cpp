@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 using namespace kavelin::test;
 
@@ -42,6 +44,15 @@ protected:
             ASSERT_EQ(::mkfifo(file(name).c_str(), 0600), 0);
         fs::create_symlink("/dev/zero", file("zero.tga"));
         fs::create_directory(file("dir.tga"));
+        // A socket cannot be opened at all; it is still named as what it is.
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{AF_UNIX, {}};
+        file("socket.tga").copy(address.sun_path, sizeof address.sun_path - 1);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(listener);
+        // Ways that stay inside the media folder: ".." back into it and a relative link.
+        fs::create_directory(file("sub"));
+        fs::create_symlink("good.tga", file("inside.tga"));
         fs::copy_file(file("good.tga"), file("cut.tga"));
         fs::resize_file(file("cut.tga"), 10);
         // 65535 x 65535 pixels of 32 bits, 100 bytes of them.
@@ -83,7 +94,7 @@ protected:
                  {"121 0", "OK 0"},
                  {"121 0", "OK 1"},
                  {"121 0", "OK 2"},
-                 {"63 0 " + place + "good.tga", "OK"},
+                 {"63 0 " + place + "sub/../inside.tga", "OK"},
                  {"64 1 " + place + "seq_\t0 1", "OK"},
                  {"58 0 " + place + "font.tga\t0 255 255 0 0 0 0 0 0 0 0", "OK"},
                  {textLayer, "OK"}})
@@ -118,6 +129,11 @@ protected:
         {"/dev/zero through a symbolic link", "63 0 $Pzero.tga", "ERROR : $Pzero.tga: is a device.",
          "ERROR : zero.tga: leads outside the media folder."},
         {"a directory", "63 0 $Pdir.tga", "ERROR : $Pdir.tga: is a directory."},
+        {"a socket", "63 0 $Psocket.tga", "ERROR : $Psocket.tga: is a socket."},
+        {"a missing file", "63 0 $Pmissing.tga",
+         "ERROR : $Pmissing.tga: No such file or directory."},
+        {"a path through a file", "63 0 $Pgood.tga/x.tga",
+         "ERROR : $Pgood.tga/x.tga: No such file or directory."},
         {"a truncated file", "63 0 $Pcut.tga", "ERROR : $Pcut.tga: is too short for a TGA header."},
         {"a header claiming more than the file", "63 0 $Pclaims.tga",
          "ERROR : $Pclaims.tga: header claims more than the file holds."},

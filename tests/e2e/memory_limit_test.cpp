@@ -4,6 +4,7 @@
 #include "support/ChildProcess.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
+#include "support/TgaWriter.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -58,25 +59,9 @@ protected:
     }
     std::string sparseTga(const std::string& name, int side) {
         const std::string path = temp.file(name);
-        const char header[18] = {0,
-                                 0,
-                                 2,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 char(side & 0xFF),
-                                 char(side >> 8),
-                                 char(side & 0xFF),
-                                 char(side >> 8),
-                                 32,
-                                 0x28};
-        std::ofstream(path, std::ios::binary).write(header, sizeof header);
+        const auto header = kavelin::tgaHeader(uint16_t(side), uint16_t(side), 32, true);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(header.data()), header.size());
         EXPECT_EQ(::truncate(path.c_str(), int64_t{18} + int64_t{side} * side * 4), 0);
         return path;
     }
@@ -107,10 +92,12 @@ protected:
     bool logShows(const std::string& text) const {
         return waitUntil([&] { return log().find(text) != std::string::npos; }, 3000);
     }
-    // The reply to one line, without its line feed.
+    // The reply to one line, without its line feed. Loading 64 MiB may take longer than one
+    // read waits on a busy machine.
     std::string ask(const std::string& line) {
         EXPECT_TRUE(client->send(line + "\n"));
-        std::string reply = client->readLine();
+        std::string reply;
+        waitUntil([&] { return !(reply = client->readLine()).empty(); }, 30000);
         if (!reply.empty())
             reply.pop_back();
         return reply;
@@ -149,27 +136,14 @@ protected:
 
 } // namespace
 
-// The budget binds before the address space does: what would pass it is refused and changes
-// nothing.
+// The budget binds before the address space does: what would pass it is refused (each kind of
+// refusal, with its exact log lines, is checked in tests/commands/memory_commands_test.cpp).
 TEST_F(MemoryLimitTest, HugeRequestsAreRefusedByTheBudget) {
     start(1536 * kMiB, "512M");
     EXPECT_EQ(ask("116"), "OK 0");
     EXPECT_EQ(ask("121 0"), "OK 0");
-    EXPECT_EQ(ask("121 0"), "OK 1");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(ask("62 0 16384 16384"), "ERROR");
-    EXPECT_EQ(ask("62 0 8192 8192"), "OK");
-    EXPECT_EQ(ask("75 0"), "OK");
-    EXPECT_EQ(ask("84 0 0"), "ERROR"); // a copy of the picture on air
-    EXPECT_EQ(ask("62 1 1 1"), "OK");
-    EXPECT_EQ(ask("69 1 0 0 0 0 0 0 1 0 0 0"), "OK");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(ask("84 1 0"), "ERROR"); // the 1 x 1 picture would grow to 8192 x 8192
-    EXPECT_EQ(ask("124 0"), "OK 8192 8192");
-    EXPECT_EQ(ask("124 1"), "OK 1 1");
-
+    EXPECT_EQ(ask("62 0 16384 16384"), "ERROR");
     // Pictures whose every byte is written, until the budget is used up.
-    EXPECT_EQ(ask("61 0"), "OK");
     int loaded = 0;
     for (std::string layer = ask("121 0"); layer.rfind("OK ", 0) == 0; layer = ask("121 0")) {
         if (ask("63 " + layer.substr(3) + " " + bigStill) != "OK")
@@ -196,9 +170,7 @@ TEST_F(MemoryLimitTest, HugeRequestsAreRefusedByTheBudget) {
     EXPECT_EQ(ask("116"), "OK 0");
     EXPECT_EQ(ask("4 0 DejaVu Sans\t-32 1 0 0 1"), "OK");
     expectAlive();
-    for (const char* line : {"ERROR : Command 62 exceeds the memory budget of 512 MiB.\n"
-                             "ERROR (initLayer_size) : init failed.\n",
-                             "ERROR : Command 84 exceeds the memory budget of 512 MiB.\n",
+    for (const char* line : {"ERROR : Command 62 exceeds the memory budget of 512 MiB.\n",
                              "ERROR : Command 63 exceeds the memory budget of 512 MiB.\n",
                              "ERROR : Command 58 exceeds the memory budget of 512 MiB.\n"})
         EXPECT_TRUE(logShows(line)) << line;

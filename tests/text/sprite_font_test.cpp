@@ -166,9 +166,6 @@ TEST_F(SpriteFontTest, FailedLoadsLeaveTheFontAsItWas) {
         std::string name, bytes, reason; // no reason: it loads
     };
     for (const Case& c : std::initializer_list<Case>{
-             {"missing.tga", "", "missing.tga: No such file or directory"},
-             {"rle.tga", tga(10, 4, 4, 32, 64),
-              "rle.tga: is not an uncompressed true-colour TGA file (image type 10)"},
              {"truncated.tga", tga(2, 8, 8, 32, 100),
               "truncated.tga: header claims more than the file holds"},
              {"fifo.tga", "", "fifo.txt: is a FIFO"},

@@ -20,55 +20,6 @@ namespace {
 
 using Pixels = std::vector<uint8_t>;
 
-// A drop shadow's settings; mode -1 stands for the vertical smoothing effect.
-struct EffectSpec {
-    int32_t angle, distance, mode;
-    uint8_t red, green, blue, opacity;
-};
-
-// The shadow made the straightforward way: a buffer of the whole line and its ring, blended
-// whole.
-void wholeShadow(const EffectSpec& s, uint8_t* destination, int32_t dw, int32_t dh, int32_t x,
-                 int32_t y, const uint8_t* text, int32_t w, int32_t h) {
-    if (s.mode < 0 || s.mode > 2)
-        return;
-    const int32_t r = (s.mode + 1) / 2;
-    const int32_t bw = w + 2 * r, bh = h + 2 * r;
-    Pixels buffer(size_t(bw) * size_t(bh) * 4, 0);
-    const auto alpha = [&](int32_t px, int32_t py) -> int {
-        return px < 0 || py < 0 || px >= w || py >= h ? 0 : text[(size_t(py) * w + px) * 4 + 3];
-    };
-    for (int32_t ty = 0; ty < h; ++ty)
-        for (int32_t tx = 0; tx < w; ++tx) {
-            const int a = alpha(tx, ty);
-            const int sides =
-                alpha(tx, ty - 1) + alpha(tx, ty + 1) + alpha(tx - 1, ty) + alpha(tx + 1, ty);
-            const int corners = alpha(tx - 1, ty - 1) + alpha(tx + 1, ty - 1) +
-                                alpha(tx - 1, ty + 1) + alpha(tx + 1, ty + 1);
-            const int out = s.mode == 0   ? (a > 0 ? a : -1)
-                            : s.mode == 1 ? (4 * a + sides) / 8
-                                          : (4 * a + 2 * sides + corners) / 16;
-            if (out < 0)
-                continue;
-            uint8_t* p = &buffer[(size_t(ty + r) * size_t(bw) + size_t(tx + r)) * 4];
-            p[0] = s.blue, p[1] = s.green, p[2] = s.red, p[3] = uint8_t(out);
-        }
-    int32_t dx = 0, dy = 0;
-    DropShadowEffect::offset(s.angle, s.distance, dx, dy);
-    const ClippedRect clip =
-        clipRect(satSub(int64_t{x} + dx, r), satSub(int64_t{y} + dy, r), bw, bh, dw, dh);
-    if (clip.w > 0 && clip.h > 0)
-        blendImage(destination, clip.x, clip.y, dw, buffer.data(), clip.srcX, clip.srcY, bw, clip.w,
-                   clip.h, s.opacity);
-}
-
-std::unique_ptr<FontEffect> makeEffect(const EffectSpec& s) {
-    if (s.mode == -1)
-        return std::make_unique<VerticalSmoothEffect>();
-    return std::make_unique<DropShadowEffect>(s.angle, s.distance, s.mode, s.red, s.green, s.blue,
-                                              s.opacity);
-}
-
 Pixels noise(size_t bytes, uint32_t seed) {
     std::mt19937 rng(seed);
     Pixels p(bytes);
@@ -77,51 +28,72 @@ Pixels noise(size_t bytes, uint32_t seed) {
     return p;
 }
 
-// A line of text with blank rows, blank columns, long runs of ink and lone specks.
-Pixels speckledText(int32_t w, int32_t h) {
+// The shadow's alpha of each text pixel, by mode, for the text alphas in row 0: hard copy,
+// (4 a + sides) / 8, (4 a + 2 sides + corners) / 16.
+constexpr int32_t kW = 4, kH = 3;
+constexpr uint8_t kShadowAlpha[3][kW * kH] = {{255, 0, 64, 200, 0, 128, 0, 30, 90, 0, 255, 0},
+                                              {127, 55, 57, 111, 59, 64, 59, 40, 45, 59, 127, 35},
+                                              {71, 55, 50, 61, 59, 73, 72, 52, 30, 59, 73, 35}};
+
+TEST(DropShadowEffect, EachModesAlphaBlendedWholeWhereverItLands) {
+    const int32_t dw = 9, dh = 7;
+    Pixels text = noise(kW * kH * 4, 5);
+    for (int32_t i = 0; i < kW * kH; ++i)
+        text[size_t(i) * 4 + 3] = kShadowAlpha[0][i];
+    const Pixels background = noise(dw * dh * 4, 6);
+    for (int32_t mode : {0, 1, 2, 3})
+        for (auto [x, y, angle, distance] : {std::tuple{2, 1, 0, 0},
+                                             {-2, -1, 45, 3},
+                                             {4, 2, 90, 3},
+                                             {0, 0, 180, 2},
+                                             {INT32_MIN, 0, 0, 5}}) {
+            // The expected shadow: the line in the shadow's colour with the mode's alpha and a
+            // transparent ring of the soft modes' radius, blended whole.
+            const int32_t r = mode < 3 ? (mode + 1) / 2 : 0, bw = kW + 2 * r, bh = kH + 2 * r;
+            Pixels shadow(size_t(bw * bh) * 4, 0);
+            for (int32_t i = 0; mode < 3 && i < kW * kH; ++i) {
+                uint8_t* p = &shadow[size_t((i / kW + r) * bw + i % kW + r) * 4];
+                p[0] = 30, p[1] = 20, p[2] = 10, p[3] = kShadowAlpha[mode][i];
+            }
+            int32_t dx = 0, dy = 0;
+            DropShadowEffect::offset(angle, distance, dx, dy);
+            const ClippedRect clip =
+                clipRect(satSub(int64_t{x} + dx, r), satSub(int64_t{y} + dy, r), bw, bh, dw, dh);
+            Pixels expected = background;
+            if (clip.w > 0 && clip.h > 0)
+                blendImage(expected.data(), clip.x, clip.y, dw, shadow.data(), clip.srcX, clip.srcY,
+                           bw, clip.w, clip.h, 200);
+            DropShadowEffect effect(angle, distance, mode, 10, 20, 30, 200);
+            Pixels drawn = background;
+            ASSERT_TRUE(effect.apply(drawn.data(), dw, dh, x, y, text.data(), kW, kH));
+            EXPECT_EQ(drawn, expected) << "mode " << mode << " at " << x << ", " << y;
+        }
+}
+
+// A line of text with blank rows, blank columns, long runs of ink and lone specks: drawn with
+// its ink and band by band, a shadow draws what it draws in one go over the whole line.
+TEST(DropShadowEffect, BandsAndInkDrawWhatTheWholeShadowDraws) {
+    const int32_t w = 45, h = 23, dw = 50, dh = 40;
     Pixels text = noise(size_t(w) * size_t(h) * 4, 7);
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
             uint8_t& a = text[(size_t(y) * w + x) * 4 + 3];
             const bool blank = y < 2 || y == 9 || (x >= 12 && x < 30) || x == w - 1;
-            const bool speck = x == 20 && y == 5;
-            a = speck ? 1 : blank ? 0 : (x + y) % 11 == 0 ? 0 : a;
+            a = x == 20 && y == 5 ? 1 : blank || (x + y) % 11 == 0 ? 0 : a;
         }
-    return text;
-}
-
-TEST(DropShadowBounds, DrawsWhatTheWholeShadowDrawsWhereverItLands) {
-    const int32_t w = 45, h = 23, dw = 50, dh = 40;
-    Pixels text = speckledText(w, h);
     const Pixels background = noise(size_t(dw) * dh * 4, 11);
     LineInk ink;
     ink.scanPixels(text.data(), w, h);
-    const EffectSpec shadows[] = {
-        {0, 0, 0, 10, 20, 30, 255}, {45, 3, 0, 200, 0, 0, 128},   {135, 17, 1, 0, 255, 0, 90},
-        {270, 5, 2, 1, 2, 3, 255},  {200, 30, 2, 255, 255, 0, 1}, {90, 4, 0, 7, 7, 7, 0},
-        {10, 2, 5, 9, 9, 9, 255},   {-45, 60, 1, 5, 6, 7, 200},
-    };
-    const std::pair<int32_t, int32_t> places[] = {
-        {5, 5},     {-20, 3},       {30, 30},
-        {-44, -22}, {200, 0},       {3, 39},
-        {-3, -1},   {INT32_MAX, 4}, {INT32_MIN, INT32_MIN}};
-    for (const EffectSpec& s : shadows)
-        for (auto [x, y] : places) {
-            Pixels expected = background;
-            wholeShadow(s, expected.data(), dw, dh, x, y, text.data(), w, h);
-            DropShadowEffect effect(s.angle, s.distance, s.mode, s.red, s.green, s.blue, s.opacity);
-            Pixels whole = background;
+    for (auto [angle, distance, mode] :
+         {std::tuple{45, 3, 0}, {135, 17, 1}, {270, 5, 2}, {200, 30, 2}, {-45, 60, 1}})
+        for (auto [x, y] : {std::pair{5, 5}, {-20, 3}, {30, 30}, {-44, -22}, {3, 39}, {-3, -1}}) {
+            DropShadowEffect effect(angle, distance, mode, 200, 100, 50, 180);
+            Pixels whole = background, banded = background;
             ASSERT_TRUE(effect.apply(whole.data(), dw, dh, x, y, text.data(), w, h));
-            // With the line's ink and in bands of seven rows.
-            Pixels banded = background;
             for (int32_t row = 0; row < dh; row += 7)
                 ASSERT_TRUE(effect.applyRows(banded.data(), dw, dh, x, y, text.data(), w, h, ink,
                                              row, row + 7));
-            const std::string where = "angle " + std::to_string(s.angle) + " mode " +
-                                      std::to_string(s.mode) + " at " + std::to_string(x) + ", " +
-                                      std::to_string(y);
-            EXPECT_EQ(whole, expected) << where;
-            EXPECT_EQ(banded, expected) << where;
+            EXPECT_EQ(banded, whole) << "angle " << angle << " at " << x << ", " << y;
         }
 }
 
@@ -154,45 +126,27 @@ TEST(LineInkTest, StretchesCoverTheInkInWholeGroupsAndNeverOverlap) {
     EXPECT_EQ(stretches(1, 0, 50, 1), (Stretches{{0, 16}, {44, 50}}));
 }
 
-// The reference for a font: each line made whole, every effect run over all of it (shadows
-// blended whole), then the line blended.
 class BoundedTextEffects : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(initFontSystem().ok()); }
     void TearDown() override { shutdownFontSystem(); }
-
-    static void wholeLines(TrueTypeFont& font, const std::vector<EffectSpec>& effects,
-                           Pixels& layer, int32_t lw, int32_t lh, int32_t x, int32_t y,
-                           const std::vector<std::u16string>& lines, int32_t spacing,
-                           uint32_t colour) {
-        for (size_t k = 0; k < lines.size(); ++k) {
-            LineBitmap line;
-            ASSERT_TRUE(font.renderLine(lines[k], colour, line));
-            const int32_t ly = saturate(int64_t{y} + int64_t(k) * spacing);
-            for (const EffectSpec& e : effects) {
-                if (e.mode == -1)
-                    VerticalSmoothEffect().apply(nullptr, 0, 0, 0, 0, line.pixels.get(), line.width,
-                                                 line.height);
-                else
-                    wholeShadow(e, layer.data(), lw, lh, x, ly, line.pixels.get(), line.width,
-                                line.height);
-            }
-            const ClippedRect clip = clipRect(x, ly, line.width, line.height, lw, lh);
-            if (clip.w > 0 && clip.h > 0)
-                blendImage(layer.data(), clip.x, clip.y, lw, line.pixels.get(), clip.srcX,
-                           clip.srcY, line.width, clip.w, clip.h, int32_t(colour >> 24));
-        }
-    }
 };
 
+// The reference for each line: the whole line made, every effect run over all of it (shadows
+// drawn whole), then the line blended.
 TEST_F(BoundedTextEffects, LinesPartlyOutsideTheLayerMatchWholeLines) {
-    const std::vector<EffectSpec> effects = {
-        {45, 4, 2, 200, 30, 30, 255},  {0, 0, -1, 0, 0, 0, 0},   {200, 7, 1, 0, 250, 0, 128},
-        {270, 40, 0, 10, 10, 250, 90}, {30, 3, 0, 0, 0, 0, 200},
-    };
     const int32_t lw = 100, lh = 70;
     const Pixels background = noise(size_t(lw) * lh * 4, 3);
     const uint32_t colour = 0xE6336699;
+    const auto effects = [] {
+        std::vector<std::unique_ptr<FontEffect>> all;
+        all.push_back(std::make_unique<DropShadowEffect>(45, 4, 2, 200, 30, 30, 255));
+        all.push_back(std::make_unique<VerticalSmoothEffect>());
+        all.push_back(std::make_unique<DropShadowEffect>(200, 7, 1, 0, 250, 0, 128));
+        all.push_back(std::make_unique<DropShadowEffect>(270, 40, 0, 10, 10, 250, 90));
+        all.push_back(std::make_unique<DropShadowEffect>(30, 3, 0, 0, 0, 0, 200));
+        return all;
+    };
     struct Case {
         int32_t x, y, spacing;
         bool wrap;
@@ -213,8 +167,8 @@ TEST_F(BoundedTextEffects, LinesPartlyOutsideTheLayerMatchWholeLines) {
     for (const Case& c : cases) {
         TrueTypeFont font;
         ASSERT_TRUE(font.load("DejaVu Sans", 24, false, false, 1, 11));
-        for (const EffectSpec& e : effects)
-            ASSERT_TRUE(font.addEffect(makeEffect(e)));
+        for (std::unique_ptr<FontEffect>& effect : effects())
+            ASSERT_TRUE(font.addEffect(std::move(effect)));
         std::u16string text;
         for (const std::u16string& line : c.lines)
             text += (text.empty() ? u"" : u" ") + line;
@@ -226,12 +180,22 @@ TEST_F(BoundedTextEffects, LinesPartlyOutsideTheLayerMatchWholeLines) {
                 font.measureText(c.lines[k] + u" " + c.lines[(k + 1) % c.lines.size()], two, h));
             ASSERT_TRUE(one <= lw - c.x && two > lw - c.x) << c.x << " " << k;
         }
-        Pixels bounded = background;
+        Pixels bounded = background, expected = background;
         ASSERT_TRUE(
             font.renderText(bounded.data(), lw, lh, c.x, c.y, text, colour, c.wrap, c.spacing));
         ASSERT_EQ(font.lastTextLines(), int32_t(c.lines.size())) << c.x << ", " << c.y;
-        Pixels expected = background;
-        wholeLines(font, effects, expected, lw, lh, c.x, c.y, c.lines, c.spacing, colour);
+        for (size_t k = 0; k < c.lines.size(); ++k) {
+            LineBitmap line;
+            ASSERT_TRUE(font.renderLine(c.lines[k], colour, line));
+            const int32_t y = c.y + int32_t(k) * c.spacing;
+            for (const std::unique_ptr<FontEffect>& effect : effects())
+                effect->apply(expected.data(), lw, lh, c.x, y, line.pixels.get(), line.width,
+                              line.height);
+            const ClippedRect clip = clipRect(c.x, y, line.width, line.height, lw, lh);
+            if (clip.w > 0 && clip.h > 0)
+                blendImage(expected.data(), clip.x, clip.y, lw, line.pixels.get(), clip.srcX,
+                           clip.srcY, line.width, clip.w, clip.h, int32_t(colour >> 24));
+        }
         EXPECT_EQ(bounded, expected) << c.x << ", " << c.y;
         EXPECT_NE(bounded, background) << c.x << ", " << c.y;
     }
