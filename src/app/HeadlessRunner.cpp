@@ -57,9 +57,14 @@ int runHeadless(const CommandLine& commandLine) {
                      settings.listenAddress.c_str(), settings.port);
     else if (app.failure() == Application::Failure::Output)
         std::fprintf(stderr, "kavelin: no output could start (see the log above)\n");
+    else if (app.failure() == Application::Failure::Metrics)
+        std::fprintf(stderr, "kavelin: cannot serve metrics on %s port %d (see the log above)\n",
+                     settings.metricsAddress.c_str(), settings.metricsPort);
     else
         std::fprintf(stderr, "kavelin: start-up failed (see the log above)\n");
-    return app.failure() == Application::Failure::Output ? 2 : 1;
+    const Application::Failure failure = app.failure();
+    return failure == Application::Failure::Output || failure == Application::Failure::Metrics ? 2
+                                                                                               : 1;
 }
 
 } // namespace kavelin
