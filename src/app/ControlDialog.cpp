@@ -127,13 +127,16 @@ void ControlDialog::refreshOutputs() {
 
 void ControlDialog::refreshFigures(const std::optional<EngineStats>& frames,
                                    const CommandStats::Snapshot& commands) {
+    // Milliseconds, with two decimals where they matter: cheap commands take a tenth of one.
     const auto ms = [](std::chrono::nanoseconds t) {
-        return QString::number(std::chrono::duration<double, std::milli>(t).count(), 'f', 1);
+        const double value = std::chrono::duration<double, std::milli>(t).count();
+        return QString::number(value, 'f', value < 10 ? 2 : 0);
     };
     const QString late = frames ? QString::number(frames->late) : QStringLiteral("-");
+    // Two short lines fit the group's width; the tooltip says it in full.
     const QString text = commands.count() == 0
                              ? QStringLiteral("Late frames: %1\nCommands: none").arg(late)
-                             : QStringLiteral("Late frames: %1\nCommand: %2 ms, avg %3")
+                             : QStringLiteral("Late frames: %1\nCmd %2 / %3 ms")
                                    .arg(late, ms(commands.last), ms(commands.average()));
     if (figures_->text() != text) {
         figures_->setText(text);

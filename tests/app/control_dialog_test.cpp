@@ -13,8 +13,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -124,6 +126,13 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
         EXPECT_TRUE(outputs->item(0)->text().startsWith("1 window: running, "));
         EXPECT_TRUE(outputs->item(1)->text().startsWith(
             "2 raw:" + QString::fromStdString(dir.file("frames.raw")) + ": running, "));
+        // Below them the late frames, and the last command's time beside the average.
+        const QString figures = dialog.figuresLabel()->text();
+        EXPECT_TRUE(QRegularExpression("^Late frames: \\d+\nCmd \\d+(\\.\\d\\d)? / "
+                                       "\\d+(\\.\\d\\d)? ms$")
+                        .match(figures)
+                        .hasMatch())
+            << figures.toStdString();
 
         // Show/Hide twice: the window goes, then comes back. Escape is the same button.
         for (const bool escape : {false, true}) {
@@ -166,7 +175,7 @@ TEST(ControlDialogTest, FailedStartUpLeavesTheDialogUsable) {
         lines = list->lines();
         // It goes with the failed start-up.
         EXPECT_TRUE(serveUntil([] { return outputWindow() == nullptr; }, kWait));
-        dialog.showHideButton()->click();   // and does not come back
+        dialog.showHideButton()->click(); // and does not come back
         EXPECT_EQ(outputWindow(), nullptr);
     });
     EXPECT_EQ(lines, (QStringList{"Kavelin 4.0 initializing...", "Window output initializing...",
