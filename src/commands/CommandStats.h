@@ -8,8 +8,8 @@
 namespace kavelin {
 
 // How many command lines were executed, how many were answered ERROR and how long they took,
-// as a histogram of durations. One thread records (the server's); any thread reads without
-// holding it up.
+// as a histogram of durations. One thread at a time records (the command server's); any thread
+// reads without holding it up.
 class CommandStats {
 public:
     // The upper bounds of the histogram's buckets in seconds; a last bucket takes the rest.
@@ -27,6 +27,7 @@ public:
         std::chrono::nanoseconds average() const;
     };
 
+    // From one thread at a time only.
     void record(std::chrono::nanoseconds took, bool failed);
     Snapshot snapshot() const;
 
