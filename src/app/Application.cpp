@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/CommandLine.h"
+#include "app/MetricsService.h"
 #include "app/OutputControl.h"
 #include "commands/CommandExecutor.h"
 #include "engine/Engine.h"
@@ -19,6 +20,10 @@ Application::Settings settingsOf(const CommandLine& commandLine) {
     settings.listenAddress = commandLine.listenAddress;
     settings.lineTimeout = commandLine.lineTimeout;
     settings.idleTimeout = commandLine.idleTimeout;
+    settings.clients = commandLine.clients;
+    settings.metrics = commandLine.metricsPort != 0;
+    settings.metricsAddress = commandLine.metricsAddress;
+    settings.metricsPort = commandLine.metricsPort;
     settings.format = commandLine.format;
     settings.key = commandLine.key;
     settings.outputs = commandLine.outputs;
@@ -93,6 +98,11 @@ std::vector<OutputStatus> Application::outputs() const {
     return engine_ ? engine_->outputs() : std::vector<OutputStatus>{};
 }
 
+std::optional<EngineStats> Application::frameStats() const {
+    std::lock_guard lock(engineMutex_);
+    return engine_ ? std::optional<EngineStats>(engine_->stats()) : std::nullopt;
+}
+
 void Application::releaseEngine() {
     std::unique_ptr<Engine> engine;
     {
@@ -129,13 +139,28 @@ bool Application::startUp() {
     }
     server_ = std::make_unique<CommandServer>(
         log_, static_cast<uint16_t>(settings_.port), settings_.listenAddress,
-        ClientTimeouts{settings_.lineTimeout, settings_.idleTimeout});
+        ClientTimeouts{settings_.lineTimeout, settings_.idleTimeout}, settings_.clients);
     if (!server_->start()) {
         failure_ = Failure::CommandSource;
         log_.log("Unable to initialize command source!");
         return false;
     }
     port_ = server_->port();
+    if (settings_.metrics) {
+        metrics_ = std::make_unique<MetricsService>(
+            MetricsService::Sources{*engine_, commandStats_, *server_});
+        const Status listening =
+            metrics_->start(settings_.metricsAddress, static_cast<uint16_t>(settings_.metricsPort));
+        if (!listening) {
+            failure_ = Failure::Metrics;
+            log_.log("Unable to initialize metrics on %s:%d: %s", settings_.metricsAddress.c_str(),
+                     settings_.metricsPort, listening.reason().c_str());
+            return false;
+        }
+        metricsPort_ = metrics_->port();
+        log_.log("Metrics on http://%s:%d/metrics, health on /health",
+                 settings_.metricsAddress.c_str(), metricsPort_.load());
+    }
     Result<std::unique_ptr<CommandExecutor>> executor =
         CommandExecutor::create(engine_->scene(), log_, *outputControl_, settings_.media);
     if (!executor) {
@@ -144,9 +169,13 @@ bool Application::startUp() {
         return false;
     }
     executor_ = std::move(*executor);
-    server_->setExecutor([executor = executor_.get()](const char* line, size_t length) {
-        return executor->execute(line, length);
-    });
+    server_->setExecutor(
+        [executor = executor_.get(), stats = &commandStats_](const char* line, size_t length) {
+            const SteadyClock::time_point began = SteadyClock::now();
+            std::string reply = executor->execute(line, length);
+            stats->record(SteadyClock::now() - began, reply.starts_with("ERROR"));
+            return reply;
+        });
     if (!engine_->start(std::make_unique<SteadyFrameClock>())) {
         failure_ = Failure::Processor;
         log_.log("Kavelin initialization failed.");
@@ -156,7 +185,8 @@ bool Application::startUp() {
 }
 
 void Application::shutDown() {
-    server_.reset(); // sockets closed, its thread ended: no more commands
+    metrics_.reset(); // it reads the server and the engine
+    server_.reset();  // sockets closed, its thread ended: no more commands
     window_ = nullptr;
     if (engine_)
         engine_->stop(); // no more frames

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "base/Result.h"
+#include "commands/CommandStats.h"
+#include "engine/Engine.h"
 #include "engine/Format.h"
 #include "engine/OutputSink.h"
 #include "image/CleanKey.h"
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,10 +22,10 @@ namespace kavelin {
 
 class CommandExecutor;
 class CommandServer;
-class Engine;
 class FrameConsumer;
 class LogSink;
 class MediaFolder;
+class MetricsService;
 class OutputControl;
 class WindowControl;
 struct CommandLine;
@@ -38,6 +41,13 @@ public:
         // Seconds a client may leave a line unfinished, or send nothing; 0 is never.
         double lineTimeout = 10;
         double idleTimeout = 0;
+        // Controllers served at once (1 to 64); the others wait in the listen backlog.
+        int clients = 1;
+        // The metrics port (/metrics and /health), when `metrics`; port 0: one the system
+        // chooses.
+        bool metrics = false;
+        std::string metricsAddress = "127.0.0.1";
+        int metricsPort = 0;
         Format format;
         KeyMode key = KeyMode::Composed;
         PixelColour background{0, 0, 0, 255};
@@ -54,7 +64,7 @@ public:
     using OutputFactory =
         std::function<Result<std::unique_ptr<FrameConsumer>>(const std::string& output)>;
 
-    enum class Failure { None, Output, CommandSource, Processor };
+    enum class Failure { None, Output, CommandSource, Metrics, Processor };
 
     Application(Settings settings, LogSink& log, OutputFactory makeOutput);
     // Stops the worker thread, waits for it and releases what a failed start-up left.
@@ -78,10 +88,15 @@ public:
     // The port the server listens on once it runs (the one chosen when 0 was asked for); 0
     // before.
     uint16_t port() const { return port_.load(); }
+    // The metrics port once it listens; 0 before or without one.
+    uint16_t metricsPort() const { return metricsPort_.load(); }
     // The engine while the system runs (for tests and benchmarks).
     Engine* engine() const { return engine_.get(); }
     // The outputs and how they do (for the dialog); none before the start-up or after it failed.
     std::vector<OutputStatus> outputs() const;
+    // The frame path's figures (for the dialog); none before the start-up or after it failed.
+    std::optional<EngineStats> frameStats() const;
+    const CommandStats& commandStats() const { return commandStats_; }
 
 private:
     void run();
@@ -105,9 +120,12 @@ private:
     std::unique_ptr<OutputControl> outputControl_;
     std::unique_ptr<CommandExecutor> executor_;
     std::unique_ptr<CommandServer> server_;
+    CommandStats commandStats_;
+    std::unique_ptr<MetricsService> metrics_;
     std::atomic<WindowControl*> window_{nullptr}; // set by the worker, used by the GUI thread
     std::atomic<Failure> failure_{Failure::None};
     std::atomic<uint16_t> port_{0};
+    std::atomic<uint16_t> metricsPort_{0};
 };
 
 // The server's settings from its command line (the GUI adds its default window output).

@@ -5,8 +5,10 @@
 
 #include "base/MediaFolder.h"
 #include "base/MemoryBudget.h"
+#include "net/TcpServer.h"
 #include "outputs/media/MediaPlan.h"
 
+#include <arpa/inet.h>
 #include <charconv>
 
 namespace kavelin {
@@ -100,6 +102,40 @@ bool takeMemoryLimit(const std::vector<std::string>& args, size_t& i, CommandLin
     return true;
 }
 
+// --clients N, 1 to 64; false when it is not this option.
+bool takeClients(const std::vector<std::string>& args, size_t& i, CommandLine& c,
+                 std::string& error) {
+    if (args[i] != "--clients")
+        return false;
+    const std::string value = i + 1 < args.size() ? args[++i] : "";
+    int clients = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), clients);
+    if (ec != std::errc() || end != value.data() + value.size() || clients < 1 ||
+        clients > TcpServer::kMaxClients)
+        error = "--clients needs a number from 1 to 64";
+    else
+        c.clients = clients;
+    return true;
+}
+
+// --metrics [ADDRESS:]PORT; false when it is not this option.
+bool takeMetrics(const std::vector<std::string>& args, size_t& i, CommandLine& c,
+                 std::string& error) {
+    if (args[i] != "--metrics")
+        return false;
+    const std::string value = i + 1 < args.size() ? args[++i] : "";
+    const size_t colon = value.rfind(':');
+    const std::string address = colon == std::string::npos ? "127.0.0.1" : value.substr(0, colon);
+    in_addr parsed{};
+    if (!parsePort(value.substr(colon == std::string::npos ? 0 : colon + 1), c.metricsPort) ||
+        ::inet_pton(AF_INET, address.c_str(), &parsed) != 1)
+        error = "--metrics needs [ADDRESS:]PORT, such as 9100 or 0.0.0.0:9100 (an IPv4 address, "
+                "a port from 1 to 65535)";
+    else
+        c.metricsAddress = address;
+    return true;
+}
+
 CommandLine parseRender(const std::vector<std::string>& args) {
     CommandLine c;
     c.mode = CommandLine::Mode::Render;
@@ -163,7 +199,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             return c;
         }
         if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error) ||
-            takeKey(args, i, c, error)) {
+            takeKey(args, i, c, error) || takeClients(args, i, c, error) ||
+            takeMetrics(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--log-format") {
@@ -217,7 +254,8 @@ const char* usageText() {
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
            "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
            "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
-           "          [--log-format plain|timestamped] [--config FILE]\n"
+           "          [--log-format plain|timestamped] [--clients N]\n"
+           "          [--metrics [ADDRESS:]PORT] [--config FILE]\n"
            "  kavelin render [--format NAME] [--key composed|clean] [--memory-limit SIZE]\n"
            "                 [--png DIR] [--raw FILE] SCRIPT\n"
            "                 (SCRIPT may be - for standard input)\n"
@@ -237,6 +275,11 @@ const char* usageText() {
            "                    (default 10; fractions allowed), so the next client is served\n"
            "  --idle-timeout S  disconnect a client that sends nothing for S seconds (default:\n"
            "                    never)\n"
+           "  --clients N       serve up to N controllers at once, 1 to 64 (default 1); their\n"
+           "                    lines are executed one at a time, in the order they arrive\n"
+           "  --metrics [ADDRESS:]PORT\n"
+           "                    serve /metrics (Prometheus text) and /health over HTTP on PORT\n"
+           "                    (ADDRESS 127.0.0.1 unless given; default: no metrics)\n"
            "  --format NAME     pal (default), 720p50, 720p5994, 1080i50, 1080i5994, 1080p25,\n"
            "                    1080p2997, 1080p50, 1080p5994, 2160p25, 2160p50, or WxH@RATE[i]\n"
            "                    with RATE N or N/D frames a second (1920x1080@30000/1001)\n"

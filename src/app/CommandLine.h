@@ -23,6 +23,11 @@ struct CommandLine {
     // Seconds a client may leave a line unfinished, or send nothing; 0 is never.
     double lineTimeout = 10;
     double idleTimeout = 0;
+    // --clients N: controllers served at once
+    int clients = 1;
+    // --metrics [ADDRESS:]PORT: where /metrics and /health are served; port 0: not at all
+    std::string metricsAddress = "127.0.0.1";
+    int metricsPort = 0;
     Format format;
     // --key composed|clean: what the alpha of the frames says to a keyer
     KeyMode key = KeyMode::Composed;

@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -85,9 +86,12 @@ ControlDialog::ControlDialog(Application& app, LogChannel& log)
     auto* outputGroup = new QGroupBox(QStringLiteral("Outputs"), this);
     outputGroup->setGeometry(du.rect(193, 74, 80, 74));
     outputs_ = new QListWidget(outputGroup);
-    outputs_->setGeometry(du.rect(4, 10, 72, 60));
+    outputs_->setGeometry(du.rect(4, 10, 72, 42));
     outputs_->setFocusPolicy(Qt::NoFocus);
     outputs_->setSelectionMode(QAbstractItemView::NoSelection);
+    figures_ = new QLabel(outputGroup);
+    figures_->setGeometry(du.rect(4, 53, 72, 19));
+    figures_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { refreshOutputs(); });
     timer->start(500);
@@ -108,6 +112,7 @@ void ControlDialog::refreshOutputs() {
                      .arg(QString::fromStdString(output.name))
                      .arg(QString::fromLatin1(outputStateName(output.state)))
                      .arg(output.dropped);
+    refreshFigures(app_.frameStats(), app_.commandStats().snapshot());
     if (outputs_->count() != lines.size()) {
         outputs_->clear();
         outputs_->addItems(lines);
@@ -118,6 +123,29 @@ void ControlDialog::refreshOutputs() {
             item->setText(lines[i]);
             item->setToolTip(lines[i]); // a long name does not fit the list's width
         }
+    }
+}
+
+void ControlDialog::refreshFigures(const std::optional<EngineStats>& frames,
+                                   const CommandStats::Snapshot& commands) {
+    // Milliseconds, with two decimals where they matter: cheap commands take a tenth of one.
+    const auto ms = [](std::chrono::nanoseconds t) {
+        const double value = std::chrono::duration<double, std::milli>(t).count();
+        return QString::number(value, 'f', value < 10 ? 2 : 0);
+    };
+    const QString late = frames ? QString::number(frames->late) : QStringLiteral("-");
+    // Two short lines fit the group's width; the tooltip says it in full.
+    const QString text = commands.count() == 0
+                             ? QStringLiteral("Late frames: %1\nCommands: none").arg(late)
+                             : QStringLiteral("Late frames: %1\nCmd %2 / %3 ms")
+                                   .arg(late, ms(commands.last), ms(commands.average()));
+    if (figures_->text() != text) {
+        figures_->setText(text);
+        figures_->setToolTip(QStringLiteral("Frames handed out late: %1\nCommands: %2, "
+                                            "the last took %3 ms, %4 ms on average")
+                                 .arg(late)
+                                 .arg(commands.count())
+                                 .arg(ms(commands.last), ms(commands.average())));
     }
 }
 

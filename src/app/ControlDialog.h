@@ -1,10 +1,15 @@
 #pragma once
 
+#include "commands/CommandStats.h"
+#include "engine/Engine.h"
+
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 class QCheckBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -17,9 +22,10 @@ class LogWriter;
 
 // The operator's dialog, captioned "Ovindu Kavelin 4.0": the log, "Close", and the "Picture
 // Window" group with "Show/Hide" and "Scale picture", and the "Outputs" group: each output's
-// number, name, state and frames dropped, kept up to date. Opening it starts the application;
-// closing it (Close, Enter, the caption's close button) stops it. Escape shows or hides the
-// output window, as the dialog's second button.
+// number, name, state and frames dropped, and below them the frames handed out late and the
+// time of the last command and of the average one, kept up to date. Opening it starts the
+// application; closing it (Close, Enter, the caption's close button) stops it. Escape shows or
+// hides the output window, as the dialog's second button.
 class ControlDialog : public QDialog {
 public:
     ControlDialog(Application& app, LogChannel& log);
@@ -38,7 +44,9 @@ public:
     QPushButton* showHideButton() const { return showHide_; }
     QCheckBox* scaleBox() const { return scale_; }
     QListWidget* outputList() const { return outputs_; }
-    // Shows the outputs as they are now (a timer calls it twice a second).
+    QLabel* figuresLabel() const { return figures_; }
+    // Shows the outputs, the late frames and the command times as they are now (a timer calls
+    // it twice a second).
     void refreshOutputs();
 
 protected:
@@ -46,6 +54,9 @@ protected:
     void reject() override;
 
 private:
+    void refreshFigures(const std::optional<EngineStats>& frames,
+                        const CommandStats::Snapshot& commands);
+
     Application& app_;
     LogChannel& channel_;
     std::shared_ptr<LogWriter> listWriter_;
@@ -54,6 +65,7 @@ private:
     QPushButton* showHide_;
     QCheckBox* scale_;
     QListWidget* outputs_;
+    QLabel* figures_;
 };
 
 } // namespace kavelin

@@ -11,6 +11,10 @@ StartUpFailure describeStartUpFailure(Application::Failure failure,
                 1};
     case Application::Failure::Output:
         return {"no output could start (see the log above)", 2};
+    case Application::Failure::Metrics:
+        return {"cannot serve metrics on " + settings.metricsAddress + " port " +
+                    std::to_string(settings.metricsPort) + " (see the log above)",
+                2};
     default:
         return {"start-up failed (see the log above)", 1};
     }

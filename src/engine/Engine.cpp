@@ -14,13 +14,14 @@ std::unique_ptr<Engine> Engine::create(const Format& format, PixelColour backgro
 }
 
 Engine::Engine(const Format& format, std::unique_ptr<Compositor> compositor)
-    : format_(format), compositor_(std::move(compositor)), pool_(format.width, format.height) {}
+    : format_(format), compositor_(std::move(compositor)), pool_(format.width, format.height),
+      health_(format.rate.period()) {}
 
 Engine::~Engine() {
     stop();
     std::vector<Output> outputs;
     {
-        std::lock_guard lock(outputsMutex_);
+        std::scoped_lock lock(outputsMutex_, readersMutex_);
         outputs.swap(outputs_);
     }
     outputs.clear(); // each output's thread ends before its consumer goes
@@ -29,7 +30,7 @@ Engine::~Engine() {
 Result<int32_t> Engine::addOutput(std::unique_ptr<OutputSink> output) {
     if (Status started = output->start(); !started)
         return started.error();
-    std::lock_guard lock(outputsMutex_);
+    std::scoped_lock lock(outputsMutex_, readersMutex_);
     const int32_t number = nextOutput_++;
     outputs_.push_back({number, std::move(output)});
     return number;
@@ -38,7 +39,7 @@ Result<int32_t> Engine::addOutput(std::unique_ptr<OutputSink> output) {
 bool Engine::removeOutput(int32_t number) {
     std::unique_ptr<OutputSink> removed;
     {
-        std::lock_guard lock(outputsMutex_);
+        std::scoped_lock lock(outputsMutex_, readersMutex_);
         const auto it = std::find_if(outputs_.begin(), outputs_.end(),
                                      [number](const Output& o) { return o.number == number; });
         if (it == outputs_.end())
@@ -51,7 +52,7 @@ bool Engine::removeOutput(int32_t number) {
 }
 
 std::vector<OutputStatus> Engine::outputs() const {
-    std::lock_guard lock(outputsMutex_);
+    std::lock_guard lock(readersMutex_);
     std::vector<OutputStatus> list;
     for (const Output& o : outputs_)
         list.push_back({o.number, o.sink->name(), o.sink->consumer().state(), o.sink->delivered(),
@@ -65,6 +66,7 @@ bool Engine::start(std::unique_ptr<FrameClock> clock) {
     if (!clock->start(format_.rate, [this](const Tick& tick) { onTick(tick); }))
         return false;
     clock_ = std::move(clock);
+    runningClock_ = clock_.get();
     return true;
 }
 
@@ -125,8 +127,15 @@ void Engine::onTick(const Tick& tick) {
         item.image.reset();
     // On the clock's own time line (a stepped clock's time is not the steady clock's).
     const SteadyClock::time_point handedOut = tick.now + (SteadyClock::now() - began);
-    if (handedOut - tick.deadline > format_.rate.period() / 4)
+    const bool late = handedOut - tick.deadline > format_.rate.period() / 4;
+    if (late)
         late_.fetch_add(1);
+    health_.frameOut(handedOut, late ? handedOut - tick.deadline : std::chrono::nanoseconds{0});
+}
+
+std::string Engine::health() const {
+    const FrameClock* clock = runningClock_.load();
+    return health_.judge(clock != nullptr ? clock->now() : SteadyClock::now());
 }
 
 EngineStats Engine::stats() const {

@@ -4,6 +4,7 @@
 #include "engine/Format.h"
 #include "engine/Frame.h"
 #include "engine/FrameClock.h"
+#include "engine/FrameHealth.h"
 #include "engine/OutputSink.h"
 #include "engine/SharedScene.h"
 #include "image/CleanKey.h"
@@ -53,6 +54,7 @@ public:
     Result<int32_t> addOutput(std::unique_ptr<OutputSink> output);
     // Stops an output and destroys it; false without such an output.
     bool removeOutput(int32_t number);
+    // Never holds up the frame path.
     std::vector<OutputStatus> outputs() const;
 
     // Frames follow the clock from now on; false when it cannot start.
@@ -66,6 +68,8 @@ public:
                                               SteadyClock::time_point deadline = {});
 
     EngineStats stats() const;
+    // Empty while frames go out on time; otherwise why not, in one line (see FrameHealth).
+    std::string health() const;
 
 private:
     Engine(const Format& format, std::unique_ptr<Compositor> compositor);
@@ -84,10 +88,15 @@ private:
     DrawList drawList_; // the frame path's, reused from frame to frame
 
     mutable std::mutex outputsMutex_; // guards outputs_ and nextOutput_
+    // Guards outputs_ as well, for readers that the frame path must not wait for: changes
+    // take both mutexes, the frame path only the first, readers only this one.
+    mutable std::mutex readersMutex_;
     std::vector<Output> outputs_;
     int32_t nextOutput_ = 1;
 
     std::unique_ptr<FrameClock> clock_;
+    std::atomic<const FrameClock*> runningClock_{nullptr}; // clock_ for other threads
+    FrameHealth health_;
     std::function<void()> frameListener_;
 
     std::atomic<uint64_t> frames_{0};

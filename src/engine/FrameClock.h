@@ -32,6 +32,9 @@ public:
     virtual bool start(FrameRate rate, TickHandler onTick) = 0;
     // Once this returns no tick runs and none will. Not to be called from inside a tick.
     virtual void stop() = 0;
+    // The time on the clock's time line (a stepped clock's is not the steady clock's); any
+    // thread may ask.
+    virtual SteadyClock::time_point now() const { return SteadyClock::now(); }
 };
 
 } // namespace kavelin

@@ -2,6 +2,8 @@
 
 #include "engine/FrameClock.h"
 
+#include <atomic>
+
 namespace kavelin {
 
 // A clock that only moves when told to: each tick that falls due runs on the caller's thread.
@@ -18,13 +20,13 @@ public:
     // From now on each tick begins this much after its deadline (a held-up frame path).
     void setLateness(std::chrono::nanoseconds lateness) { lateness_ = lateness; }
 
-    SteadyClock::time_point now() const { return now_; }
+    SteadyClock::time_point now() const override { return now_.load(); }
 
 private:
     FrameRate rate_;
     TickHandler onTick_;
     SteadyClock::time_point origin_{std::chrono::hours(1)};
-    SteadyClock::time_point now_ = origin_;
+    std::atomic<SteadyClock::time_point> now_{origin_}; // read by health checks
     int64_t next_ = 1;
     std::chrono::nanoseconds lateness_{0};
 };

@@ -5,8 +5,8 @@
 namespace kavelin {
 
 CommandServer::CommandServer(LogSink& log, uint16_t port, std::string listenAddress,
-                             ClientTimeouts timeouts)
-    : TcpServer(port, std::move(listenAddress), timeouts), log_(log) {}
+                             ClientTimeouts timeouts, int maxClients)
+    : TcpServer(port, std::move(listenAddress), timeouts, maxClients), log_(log) {}
 
 CommandServer::~CommandServer() {
     log_.diagnostic("Server shutting down...\n");

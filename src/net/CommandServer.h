@@ -21,7 +21,7 @@ public:
     static constexpr uint16_t kDefaultPort = 2031;
 
     CommandServer(LogSink& log, uint16_t port = kDefaultPort, std::string listenAddress = "0.0.0.0",
-                  ClientTimeouts timeouts = {});
+                  ClientTimeouts timeouts = {}, int maxClients = 1);
     ~CommandServer() override;
 
     bool start();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using kavelin::CommandLine;
 using Mode = CommandLine::Mode;
 using Args = std::vector<std::string>;
@@ -52,6 +54,15 @@ TEST(CommandLineTest, DefaultsAndOptions) {
         parse("--output a.mkv --output srt://h:9000?mode=listener --output gst:fakesink").outputs,
         (Args{"a.mkv", "srt://h:9000?mode=listener", "gst:fakesink"}));
 
+    // One controller and no metrics unless asked; a metrics port alone listens on loopback.
+    EXPECT_EQ(std::tuple(c.clients, c.metricsPort), std::tuple(1, 0));
+    c = parse("--clients 64 --metrics 9100");
+    EXPECT_EQ(std::tuple(c.clients, c.metricsAddress, c.metricsPort),
+              std::tuple(64, "127.0.0.1", 9100));
+    c = parse("--metrics 0.0.0.0:65535 --clients 1");
+    EXPECT_EQ(std::tuple(c.clients, c.metricsAddress, c.metricsPort),
+              std::tuple(1, "0.0.0.0", 65535));
+
     c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
     EXPECT_EQ(c.memoryLimit, uint64_t{64} << 20);
     EXPECT_EQ(c.mode, Mode::Render);
@@ -94,6 +105,18 @@ TEST(CommandLineTest, ModesAndRefusals) {
                              "--key",
                              "--key 255",
                              "render --key Clean -",
+                             "--clients 0",
+                             "--clients 65",
+                             "--clients -1",
+                             "--clients 2x",
+                             "--clients",
+                             "--metrics",
+                             "--metrics 0",
+                             "--metrics 127.0.0.1:",
+                             "--metrics :9100",
+                             "--metrics localhost:9100",
+                             "--metrics 127.0.0.1:9100:1",
+                             "--metrics 9100x",
 
                              "--line-timeout",
                              "--line-timeout 0",

@@ -14,9 +14,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -129,6 +131,13 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
         EXPECT_TRUE(outputs->item(0)->text().startsWith("1 window\nrunning, "));
         EXPECT_TRUE(outputs->item(1)->text().startsWith(
             "2 raw:" + QString::fromStdString(dir.file("frames.raw")) + "\nrunning, "));
+        // Below them the late frames, and the last command's time beside the average.
+        const QString figures = dialog.figuresLabel()->text();
+        EXPECT_TRUE(QRegularExpression("^Late frames: \\d+\nCmd \\d+(\\.\\d\\d)? / "
+                                       "\\d+(\\.\\d\\d)? ms$")
+                        .match(figures)
+                        .hasMatch())
+            << figures.toStdString();
 
         // Show/Hide twice: the window goes, then comes back. Escape is the same button.
         for (const bool escape : {false, true}) {

@@ -164,6 +164,44 @@ TEST(EngineTest, LateFramesAreCountedOnTheClocksTimeLine) {
     EXPECT_EQ(c.engine->stats().late, 2u);
 }
 
+// The verdict of the health check at a moment, after frames marked at given moments (ms on
+// the clock's time line, 40 ms periods; a negative lateness is an on-time frame).
+TEST(FrameHealthTest, OnTimeUntilAFrameIsLateOrMissing) {
+    using std::chrono::milliseconds;
+    struct Mark {
+        int64_t at, late;
+    };
+    struct Case {
+        std::vector<Mark> marks;
+        int64_t now;
+        std::string verdict; // empty: on time
+    };
+    const Case cases[] = {
+        {{}, 0, "no frame handed out yet"},
+        {{{0, 0}, {40, 0}}, 60, ""},
+        {{{0, 0}, {40, 0}}, 240, ""}, // five periods without a frame: still on time
+        {{{0, 0}, {40, 0}}, 241, "no frame for 0.201 s (a frame is due every 0.040 s)"},
+        {{{1000, 0}}, 900, ""}, // a frame stamped ahead of now (a late tick of a stepped clock)
+        {{{0, 0}, {40, 15}, {80, 0}},
+         100,
+         "a frame went out 0.015 s late 0.1 s ago (a period is 0.040 s)"},
+        {{{40, 15}, {5000, 0}},
+         5039,
+         "a frame went out 0.015 s late 5.0 s ago (a period is 0.040 s)"},
+        {{{40, 15}, {5000, 0}}, 5040, ""}, // the late frame is five seconds old
+        {{{40, 15}, {80, 30}, {120, 0}},
+         130,
+         "a frame went out 0.030 s late 0.1 s ago (a period is 0.040 s)"},
+    };
+    for (const Case& c : cases) {
+        FrameHealth health(milliseconds(40));
+        const SteadyClock::time_point origin{std::chrono::hours(1)};
+        for (const Mark& m : c.marks)
+            health.frameOut(origin + milliseconds(m.at), milliseconds(m.late));
+        EXPECT_EQ(health.judge(origin + milliseconds(c.now)), c.verdict) << c.now;
+    }
+}
+
 TEST(EngineTest, TheSteadyClockTicksOnItsDeadlinesAndStopsPromptly) {
     auto engine = Engine::create(*parseFormat("16x16@200"), {0, 0, 0, 255});
     auto shared = std::make_shared<Shared>();

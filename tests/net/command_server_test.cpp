@@ -142,6 +142,60 @@ TEST_F(CommandServerTest, GarbageAndResetClientsNeverDisturbTheNext) {
     expectServed();
 }
 
+// With room for two, both controllers are served at once: lines they send in turns, one by one
+// or several at a time, are each executed whole and answered to their sender in order. Neither
+// a half-sent line, nor replies left unread, nor a line timeout of the one holds up the other.
+// A third waits in the backlog, counted as waiting, until one leaves.
+TEST(CommandServerClients, TwoControllersAreServedAtOnceAndAThirdWaitsForAPlace) {
+    RecordingLog log;
+    RecordingExecutor executor;
+    CommandServer server(log, 0, "127.0.0.1", {0.3, 0}, 2);
+    ASSERT_TRUE(server.start());
+    server.setExecutor(executor.function());
+    auto a = std::make_unique<Client>(server.port());
+    Client b(server.port());
+    for (int i = 0; i < 20; ++i) {
+        const std::string n = std::to_string(i);
+        ASSERT_TRUE(a->send("7 a" + n + "\n") && b.send("7 b" + n + "\n7 c" + n + "\n"));
+        EXPECT_EQ(a->readLine(), "OK a" + n + "\n");
+        EXPECT_EQ(b.readLine(), "OK b" + n + "\n");
+        EXPECT_EQ(b.readLine(), "OK c" + n + "\n");
+    }
+    EXPECT_EQ(executor.lines().size(), 60u);
+    EXPECT_EQ(server.clientsConnected(), 2);
+
+    // a: megabytes of replies it does not read; b is answered meanwhile.
+    ASSERT_TRUE(a->send(repeated("8\n", 5000)));
+    ASSERT_TRUE(b.send("7 half"));
+    ASSERT_TRUE(b.send(" line\n"));
+    EXPECT_EQ(b.readLine(), "OK half line\n");
+    for (int i = 0; i < 5000; ++i)
+        ASSERT_EQ(a->readLine(), "OK " + std::string(1000, 'r') + "\n") << i;
+
+    Client c(server.port()); // waits in the backlog
+    ASSERT_TRUE(c.send("7 third\n"));
+    EXPECT_TRUE(c.silentFor(150));
+    EXPECT_EQ(server.clientsWaiting(), 1);
+    // b's line timeout ends b alone; c takes its place while a is still served.
+    ASSERT_TRUE(b.send("7 never ended"));
+    EXPECT_TRUE(b.closedWithoutReply());
+    EXPECT_EQ(c.readLine(), "OK third\n");
+    ASSERT_TRUE(a->send("7 still\n"));
+    EXPECT_EQ(a->readLine(), "OK still\n");
+    EXPECT_EQ(server.clientsWaiting(), 0);
+
+    Client d(server.port()); // and when a leaves, d is served
+    ASSERT_TRUE(d.send("7 fourth\n"));
+    EXPECT_TRUE(d.silentFor(100));
+    a.reset();
+    EXPECT_EQ(d.readLine(), "OK fourth\n");
+    EXPECT_TRUE(kavelin::test::waitUntil([&] { return server.clientsConnected() == 2; }));
+    const std::string connected = "Connection established to 127.0.0.1\n";
+    EXPECT_EQ(diagnostics(log), "Server initializing...\n" + connected + connected +
+                                    "- Disconnected: a line not ended within 0.3 s.\n" + connected +
+                                    "- Disconnected!!!\n" + connected);
+}
+
 // A client that leaves a line unfinished, or sends nothing, past its timeout is disconnected
 // with a log line that says why, and the client waiting behind it is served.
 TEST(CommandServerTimeouts, AStalledClientIsDisconnectedAndTheNextServed) {
