@@ -126,7 +126,8 @@ void Engine::onTick(const Tick& tick) {
     for (DrawItem& item : drawList_)
         item.image.reset();
     // On the clock's own time line (a stepped clock's time is not the steady clock's).
-    const SteadyClock::time_point handedOut = tick.now + (SteadyClock::now() - began);
+    const SteadyClock::time_point handedOut =
+        tick.now + (tick.realTime ? SteadyClock::now() - began : std::chrono::nanoseconds{0});
     const bool late = handedOut - tick.deadline > format_.rate.period() / 4;
     if (late)
         late_.fetch_add(1);

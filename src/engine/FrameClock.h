@@ -18,6 +18,9 @@ struct Tick {
     SteadyClock::time_point now;
     // Frames whose deadlines passed while the previous tick still ran: skipped, not made up.
     int64_t skipped = 0;
+    // False for a clock stepped by hand: the time the machine takes to run the tick is no part
+    // of its time line.
+    bool realTime = true;
 };
 
 // What paces the frames. The engine's real clock follows the steady clock on a thread of its

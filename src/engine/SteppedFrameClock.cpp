@@ -17,7 +17,7 @@ int64_t SteppedFrameClock::advance(std::chrono::nanoseconds by) {
     int64_t ran = 0;
     while (onTick_ && origin_ + rate_.timeOf(next_) <= now_.load()) {
         const SteadyClock::time_point deadline = origin_ + rate_.timeOf(next_);
-        onTick_({next_, deadline, deadline + lateness_, 0});
+        onTick_({next_, deadline, deadline + lateness_, 0, false});
         ++next_;
         ++ran;
     }
