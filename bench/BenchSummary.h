@@ -18,8 +18,10 @@ public:
         for (const Run& run : runs)
             if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
                 const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-                seconds_[run.benchmark_name()] = run.GetAdjustedCPUTime() / unit;
-                realSeconds_[run.benchmark_name()] = run.GetAdjustedRealTime() / unit;
+                // With --benchmark_repetitions, the best repetition: on a shared machine the
+                // others only add other programs' time.
+                keepLeast(seconds_, run.benchmark_name(), run.GetAdjustedCPUTime() / unit);
+                keepLeast(realSeconds_, run.benchmark_name(), run.GetAdjustedRealTime() / unit);
                 iterations_[run.benchmark_name()] = run.iterations;
                 for (const auto& [key, counter] : run.counters)
                     counters_[run.benchmark_name() + "/" + key] = counter.value;
@@ -50,6 +52,13 @@ public:
     }
 
 private:
+    static void keepLeast(std::map<std::string, double>& map, const std::string& name,
+                          double value) {
+        auto [it, added] = map.emplace(name, value);
+        if (!added && value < it->second)
+            it->second = value;
+    }
+
     std::map<std::string, double> seconds_;
     std::map<std::string, double> realSeconds_;
     std::map<std::string, int64_t> iterations_;

@@ -26,6 +26,7 @@ Application::Settings settingsOf(const CommandLine& commandLine) {
     settings.metricsPort = commandLine.metricsPort;
     settings.format = commandLine.format;
     settings.key = commandLine.key;
+    settings.threads = commandLine.threads;
     settings.outputs = commandLine.outputs;
     settings.media = commandLine.media;
     return settings;
@@ -115,7 +116,8 @@ void Application::releaseEngine() {
 bool Application::startUp() {
     {
         std::lock_guard lock(engineMutex_);
-        engine_ = Engine::create(settings_.format, settings_.background);
+        engine_ = Engine::create(settings_.format, settings_.background,
+                                 {composingThreads(settings_.threads)});
     }
     if (engine_) {
         engine_->setKey(settings_.key);

@@ -50,6 +50,8 @@ public:
         int metricsPort = 0;
         Format format;
         KeyMode key = KeyMode::Composed;
+        // Threads that compose each frame; 0: one per processor.
+        int threads = 0;
         PixelColour background{0, 0, 0, 255};
         bool scale = true;
         // Outputs as named on the command line: "window", "raw:PATH", ...; those that cannot

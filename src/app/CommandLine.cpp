@@ -118,6 +118,22 @@ bool takeClients(const std::vector<std::string>& args, size_t& i, CommandLine& c
     return true;
 }
 
+// --threads N for the server and for render, 1 to 64; false when it is not this option.
+bool takeThreads(const std::vector<std::string>& args, size_t& i, CommandLine& c,
+                 std::string& error) {
+    if (args[i] != "--threads")
+        return false;
+    const std::string value = i + 1 < args.size() ? args[++i] : "";
+    int threads = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), threads);
+    if (ec != std::errc() || end != value.data() + value.size() || threads < 1 ||
+        threads > CommandLine::kMaxThreads)
+        error = "--threads needs a number from 1 to 64";
+    else
+        c.threads = threads;
+    return true;
+}
+
 // --metrics [ADDRESS:]PORT; false when it is not this option.
 bool takeMetrics(const std::vector<std::string>& args, size_t& i, CommandLine& c,
                  std::string& error) {
@@ -143,7 +159,7 @@ CommandLine parseRender(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         std::string error;
         if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error) ||
-            takeKey(args, i, c, error)) {
+            takeKey(args, i, c, error) || takeThreads(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--png" || a == "--raw") {
@@ -200,7 +216,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         }
         if (takeFormat(args, i, c, error) || takeMemoryLimit(args, i, c, error) ||
             takeKey(args, i, c, error) || takeClients(args, i, c, error) ||
-            takeMetrics(args, i, c, error)) {
+            takeMetrics(args, i, c, error) || takeThreads(args, i, c, error)) {
             if (!error.empty())
                 return invalid(error);
         } else if (a == "--log-format") {
@@ -255,9 +271,9 @@ const char* usageText() {
            "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
            "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
            "          [--log-format plain|timestamped] [--clients N]\n"
-           "          [--metrics [ADDRESS:]PORT] [--config FILE]\n"
+           "          [--metrics [ADDRESS:]PORT] [--threads N] [--config FILE]\n"
            "  kavelin render [--format NAME] [--key composed|clean] [--memory-limit SIZE]\n"
-           "                 [--png DIR] [--raw FILE] SCRIPT\n"
+           "                 [--threads N] [--png DIR] [--raw FILE] SCRIPT\n"
            "                 (SCRIPT may be - for standard input)\n"
            "  kavelin mkfont [--face NAME] [--size PX] [--colour RRGGBB]\n"
            "                 [--effect none|shadow|outline] OUTPUT.tga\n"
@@ -309,6 +325,8 @@ const char* usageText() {
            "                    log lines on standard output as they are (plain, the default),\n"
            "                    or each behind its UTC time and level (INFO, WARN, ERROR):\n"
            "                    2026-12-07T02:40:10.123Z INFO Layer 0 set visible.\n"
+           "  --threads N       threads that compose each frame, 1 to 64 (default: one per\n"
+           "                    processor); the frames are the same with any number\n"
            "  --config FILE     the options from a TOML file, each long option a key of the\n"
            "                    same name (port = 4000, headless = true, output = [\"a.mkv\"]);\n"
            "                    an option on the command line replaces the file's\n"

@@ -25,6 +25,9 @@ struct CommandLine {
     double idleTimeout = 0;
     // --clients N: controllers served at once
     int clients = 1;
+    // --threads N: threads that compose a frame; 0 for one per processor
+    static constexpr int kMaxThreads = 64;
+    int threads = 0;
     // --metrics [ADDRESS:]PORT: where /metrics and /health are served; port 0: not at all
     std::string metricsAddress = "127.0.0.1";
     int metricsPort = 0;

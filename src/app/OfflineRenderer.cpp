@@ -64,7 +64,8 @@ public:
         : options_(options), replies_(replies), log_(log), outputCommands_(log, "OfflineOutput") {}
 
     int run(const std::string& script) {
-        engine_ = Engine::create(options_.format, PixelColour{0, 0, 0, 255});
+        engine_ = Engine::create(options_.format, PixelColour{0, 0, 0, 255},
+                                 {composingThreads(options_.threads)});
         if (engine_)
             engine_->setKey(options_.key);
         Result<std::unique_ptr<CommandExecutor>> executor =

@@ -17,6 +17,7 @@ struct OfflineOptions {
     std::string rawFile; // write every frame's bytes when not empty (replacing the file)
     Format format;
     KeyMode key = KeyMode::Composed;
+    int threads = 0; // composing threads; 0: one per processor
 };
 
 // Exit code: 0 when the script ran, 2 when it could not be read or an output not be written.

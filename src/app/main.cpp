@@ -37,8 +37,9 @@ int main(int argc, char** argv) {
                      cl.pointToUsage ? " (kavelin --help shows the usage)" : "");
         return 2;
     case CommandLine::Mode::Render:
-        return kavelin::runOffline({cl.script, cl.pngDir, cl.rawFile, cl.format, cl.key}, stdout,
-                                   STDERR_FILENO);
+        return kavelin::runOffline(
+            {cl.script, cl.pngDir, cl.rawFile, cl.format, cl.key, cl.threads}, stdout,
+            STDERR_FILENO);
     case CommandLine::Mode::Send:
         return kavelin::runSend(cl.sendArgs, stdout, stderr);
     case CommandLine::Mode::MakeFont:

@@ -1,50 +1,67 @@
 #include "engine/Compositor.h"
 
+#include "image/CoveredRow.h"
 #include "image/PixelRoutines.h"
 #include "image/SaturatingMath.h"
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace kavelin {
 
 namespace {
 
-void draw(FrameBuffer& target, const DrawItem& item, bool interlaced, int32_t field) {
+// Bytes of frame per band: with the layers' rows streaming through, a band stays in a core's
+// second-level cache.
+constexpr int64_t kBandBytes = 256 * 1024;
+
+// Draws the rows [top, bottom) of one layer rectangle (every row, or those of the field's
+// parity).
+void drawRows(FrameBuffer& target, const DrawItem& item, const DrawRect& r, int32_t field,
+              int32_t top, int32_t bottom) {
     const Image& image = *item.image;
-    const int32_t srcPitch = image.width() * 4;
-    for (int32_t i = 0; i < item.rectCount; ++i) {
-        const DrawRect& r = item.rects[static_cast<size_t>(i)];
-        const ClippedRect c = clipRect(satAdd(r.dstX, item.originX), satAdd(r.dstY, item.originY),
-                                       r.width, r.height, target.width(), target.height());
-        int32_t ey = c.srcY, dy = c.y, height = c.h;
-        const int32_t ex = c.srcX, dx = c.x, width = c.w;
-        if (width <= 0 || height <= 0)
-            continue;
-        // Checked first: a rectangle that misses the target may clip to offsets at the end of
-        // the 32-bit range (a layer 2^31 rows above it skips that many), one more overflows.
-        if (interlaced && (dy & 1) != field) {
-            ++dy;
-            ++ey;
-            if (--height <= 0)
-                continue;
+    const ClippedRect c = clipRect(satAdd(r.dstX, item.originX), satAdd(r.dstY, item.originY),
+                                   r.width, r.height, target.width(), target.height());
+    // Checked first: a rectangle that misses the target may clip to offsets at the end of the
+    // 32-bit range.
+    if (c.w <= 0 || c.h <= 0)
+        return;
+    int32_t y = std::max(c.y, top);
+    const int32_t end = std::min(c.y + c.h, bottom);
+    const bool interlaced = field == 0 || field == 1;
+    if (interlaced && (y & 1) != field)
+        ++y;
+    const int32_t step = interlaced ? 2 : 1;
+    const int64_t sx = int64_t{r.srcX} + c.srcX;
+    const int64_t firstSourceRow = int64_t{r.srcY} + c.srcY - c.y;
+    const RowCoverage* coverage = image.coverage();
+    for (; y < end; y += step) {
+        const int64_t sy = firstSourceRow + y;
+        uint8_t* dst = target.pixels() + int64_t{y} * target.pitch() + int64_t{c.x} * 4;
+        const uint8_t* src = image.pixels() + (sy * image.width() + sx) * 4;
+        if (item.copy) {
+            std::memcpy(dst, src, static_cast<size_t>(c.w) * 4);
+        } else if (coverage != nullptr) {
+            const RowSpan span = coverage->row(static_cast<int32_t>(sy));
+            blendCoveredRow(dst, src, c.w, item.opacity, int64_t{span.first} - sx,
+                            int64_t{span.end} - sx, span.opaque != 0);
+        } else {
+            blendRow(dst, src, c.w, item.opacity);
         }
-        const int32_t sx = r.srcX + ex;
-        const int32_t sy = r.srcY + ey;
-        if (item.copy)
-            (interlaced ? copyRectField : copyRect)(target.pixels(), target.pitch(), dx, dy,
-                                                    image.pixels(), srcPitch, sx, sy, width,
-                                                    height);
-        else
-            (interlaced ? blendRectField : blendRect)(target.pixels(), target.pitch(), dx, dy,
-                                                      image.pixels(), srcPitch, sx, sy, width,
-                                                      height, item.opacity);
     }
 }
 
 } // namespace
 
-std::unique_ptr<Compositor> Compositor::create(int32_t width, int32_t height, PixelColour colour) {
+int32_t composingThreads(int32_t asked) {
+    if (asked > 0)
+        return asked;
+    return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+std::unique_ptr<Compositor> Compositor::create(int32_t width, int32_t height, PixelColour colour,
+                                               CompositorSettings settings) {
     std::unique_ptr<FrameBuffer> background = FrameBuffer::create(width, height);
     if (!background)
         return nullptr;
@@ -55,20 +72,43 @@ std::unique_ptr<Compositor> Compositor::create(int32_t width, int32_t height, Pi
         for (int32_t x = 0; x < width; ++x)
             std::memcpy(row + x * 4, &packed, 4);
     }
-    return std::unique_ptr<Compositor>(new Compositor(std::move(background)));
+    return std::unique_ptr<Compositor>(new Compositor(std::move(background), settings));
 }
 
-Compositor::Compositor(std::unique_ptr<FrameBuffer> background)
-    : background_(std::move(background)) {}
+Compositor::Compositor(std::unique_ptr<FrameBuffer> background, CompositorSettings settings)
+    : background_(std::move(background)),
+      bandRows_(settings.bandRows > 0
+                    ? settings.bandRows
+                    : static_cast<int32_t>(std::max<int64_t>(
+                          8, kBandBytes / std::max<int64_t>(background_->pitch(), 1)))),
+      workers_(std::max(settings.threads, 1)) {}
 
-void Compositor::compose(FrameBuffer& target, const DrawList& items, int32_t field) const {
+void Compositor::compose(FrameBuffer& target, const DrawList& items, int32_t field) {
+    const int32_t height = target.height();
+    const int32_t bands = static_cast<int32_t>((int64_t{height} + bandRows_ - 1) / bandRows_);
+    auto band = [&](int32_t index) {
+        const int32_t top = index * bandRows_;
+        composeBand(target, items, field, top, std::min(height - top, bandRows_) + top);
+    };
+    workers_.run(bands, band);
+}
+
+void Compositor::composeBand(FrameBuffer& target, const DrawList& items, int32_t field, int32_t top,
+                             int32_t bottom) const {
     const bool interlaced = field == 0 || field == 1;
     // The background covers the whole frame; a target of another size takes what overlaps.
     const int32_t width = std::min(target.width(), background_->width());
-    const int32_t height = std::min(target.height(), background_->height());
-    copyFrame(target, 0, 0, *background_, 0, 0, width, height, interlaced ? field : 2);
-    for (const DrawItem& item : items)
-        draw(target, item, interlaced, field);
+    const int32_t backgroundEnd = std::min(bottom, background_->height());
+    if (backgroundEnd > top)
+        copyFrame(target, 0, top, *background_, 0, top, width, backgroundEnd - top,
+                  interlaced ? field : 2);
+    for (const DrawItem& item : items) {
+        if (!item.copy && item.opacity == 0)
+            continue;
+        for (int32_t i = 0; i < item.rectCount; ++i)
+            drawRows(target, item, item.rects[static_cast<size_t>(i)], interlaced ? field : -1, top,
+                     bottom);
+    }
 }
 
 } // namespace kavelin

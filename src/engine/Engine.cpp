@@ -5,9 +5,10 @@
 
 namespace kavelin {
 
-std::unique_ptr<Engine> Engine::create(const Format& format, PixelColour background) {
+std::unique_ptr<Engine> Engine::create(const Format& format, PixelColour background,
+                                       CompositorSettings compositing) {
     std::unique_ptr<Compositor> compositor =
-        Compositor::create(format.width, format.height, background);
+        Compositor::create(format.width, format.height, background, compositing);
     if (!compositor)
         return nullptr;
     return std::unique_ptr<Engine>(new Engine(format, std::move(compositor)));

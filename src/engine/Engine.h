@@ -34,7 +34,8 @@ struct EngineStats {
 class Engine {
 public:
     // None when the memory for the background or the first frame cannot be had.
-    static std::unique_ptr<Engine> create(const Format& format, PixelColour background);
+    static std::unique_ptr<Engine> create(const Format& format, PixelColour background,
+                                          CompositorSettings compositing = {});
     // Stops the clock, then the outputs.
     ~Engine();
     Engine(const Engine&) = delete;

@@ -4,10 +4,35 @@
 #include "image/SaturatingMath.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kavelin {
 
+Image& Image::operator=(Image&& other) noexcept {
+    pixels_ = std::move(other.pixels_);
+    width_ = std::exchange(other.width_, 0);
+    height_ = std::exchange(other.height_, 0);
+    coverage_ = std::move(other.coverage_);
+    covered_.store(other.covered_.exchange(false));
+    return *this;
+}
+
+const RowCoverage* Image::coverage() const {
+    if (!covered_.load(std::memory_order_acquire) || coverage_.empty())
+        return nullptr;
+    return &coverage_;
+}
+
+void Image::updateCoverage() const {
+    if (covered_.load(std::memory_order_acquire))
+        return;
+    coverage_.measure(pixels_.get(), width_, height_);
+    covered_.store(true, std::memory_order_release);
+}
+
 void Image::release() {
+    covered_.store(false, std::memory_order_relaxed);
+    coverage_.clear();
     pixels_.reset();
     width_ = 0;
     height_ = 0;
@@ -96,6 +121,7 @@ bool Image::growToInclude(int32_t x, int32_t y, int32_t w, int32_t h, Point& pos
     // Both sizes are at most kMaxPixels here, so they fit 32 bits.
     copyImage(grown.get(), static_cast<int32_t>(padLeft), static_cast<int32_t>(padTop),
               static_cast<int32_t>(newWidth), pixels_.get(), 0, 0, width_, width_, height_);
+    covered_.store(false, std::memory_order_relaxed);
     pixels_ = std::move(grown);
     width_ = static_cast<int32_t>(newWidth);
     height_ = static_cast<int32_t>(newHeight);

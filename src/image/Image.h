@@ -2,7 +2,9 @@
 
 #include "image/DrawCursor.h"
 #include "image/PixelMemory.h"
+#include "image/RowCoverage.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -27,8 +29,8 @@ public:
     Image() = default;
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
-    Image(Image&&) = default;
-    Image& operator=(Image&&) = default;
+    Image(Image&& other) noexcept { *this = std::move(other); }
+    Image& operator=(Image&& other) noexcept;
 
     // A copy of the pixels; none when the memory is not granted.
     std::unique_ptr<Image> clone() const;
@@ -40,7 +42,11 @@ public:
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
-    uint8_t* pixels() { return pixels_.get(); }
+    // Handing out the pixels for writing forgets the rows' spans.
+    uint8_t* pixels() {
+        covered_.store(false, std::memory_order_relaxed);
+        return pixels_.get();
+    }
     const uint8_t* pixels() const { return pixels_.get(); }
 
     // True when there are pixels and the rectangle lies inside them.
@@ -62,12 +68,22 @@ public:
     // Keeps the part inside the rectangle; false, with the Image unchanged, without memory.
     bool crop(int32_t x, int32_t y, int32_t w, int32_t h);
 
+    // The rows' spans, or none while they are not known: composition then draws whole rows.
+    const RowCoverage* coverage() const;
+    // Measures the rows when they are not known. Called by whoever shows a picture, never by
+    // the frame path; the pixels must not change meanwhile.
+    void updateCoverage() const;
+
 private:
     void release();
 
     PixelArray pixels_;
     int32_t width_ = 0;
     int32_t height_ = 0;
+    // Written only while not known, which a picture the frame path draws never is, so readers
+    // that see covered_ true may read coverage_ without a lock.
+    mutable RowCoverage coverage_;
+    mutable std::atomic<bool> covered_{false};
 };
 
 } // namespace kavelin

@@ -88,6 +88,10 @@ void blendRow(uint8_t* dst, const uint8_t* src, int32_t count, int32_t opacity) 
     activeKernels().blendRow(dst, src, count, opacity);
 }
 
+void blendOpaqueRow(uint8_t* dst, const uint8_t* src, int32_t count) {
+    activeKernels().blendRow(dst, src, count, 255);
+}
+
 void copyRect(uint8_t* dst, int32_t dstPitch, int32_t dx, int32_t dy, const uint8_t* src,
               int32_t srcPitch, int32_t sx, int32_t sy, int32_t w, int32_t h) {
     copyPitched(dst, dstPitch, dx, dy, src, srcPitch, sx, sy, w, h, 1);

@@ -23,6 +23,9 @@ extern const uint16_t kReciprocal[256];
 void copyRow(uint8_t* dst, const uint8_t* src, size_t byteCount);
 // Four-pixel form with the transparent-destination rule, single form for the rest.
 void blendRow(uint8_t* dst, const uint8_t* src, int32_t count, int32_t opacity);
+// blendRow at opacity 255 for a source whose every pixel has alpha 255: the result then does
+// not depend on the destination's colours, and no division is needed.
+void blendOpaqueRow(uint8_t* dst, const uint8_t* src, int32_t count);
 
 void copyRect(uint8_t* dst, int32_t dstPitch, int32_t dx, int32_t dy, const uint8_t* src,
               int32_t srcPitch, int32_t sx, int32_t sy, int32_t w, int32_t h);

@@ -38,8 +38,11 @@ bool Layer::setBlending(int32_t mode, int32_t opacity) {
 }
 
 void Layer::show() {
-    if (image() != nullptr)
-        visible_ = true;
+    if (image() == nullptr)
+        return;
+    // A hidden layer's picture may have been drawn into in place.
+    image()->updateCoverage();
+    visible_ = true;
 }
 
 } // namespace kavelin

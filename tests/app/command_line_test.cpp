@@ -63,6 +63,11 @@ TEST(CommandLineTest, DefaultsAndOptions) {
     EXPECT_EQ(std::tuple(c.clients, c.metricsAddress, c.metricsPort),
               std::tuple(1, "0.0.0.0", 65535));
 
+    // One composing thread per processor unless asked, for the server and for render.
+    EXPECT_EQ(c.threads, 0);
+    EXPECT_EQ(parse("--threads 64").threads, 64);
+    EXPECT_EQ(parse("render --threads 1 -").threads, 1);
+
     c = parse("render --png out --memory-limit 65536K --raw f.raw --format 720p50 -");
     EXPECT_EQ(c.memoryLimit, uint64_t{64} << 20);
     EXPECT_EQ(c.mode, Mode::Render);
@@ -110,6 +115,9 @@ TEST(CommandLineTest, ModesAndRefusals) {
                              "--clients -1",
                              "--clients 2x",
                              "--clients",
+                             "--threads 0",
+                             "--threads 65",
+                             "render --threads -",
                              "--metrics",
                              "--metrics 0",
                              "--metrics 127.0.0.1:",

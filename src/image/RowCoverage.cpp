@@ -1,0 +1,55 @@
+#include "image/RowCoverage.h"
+
+#include <cstring>
+
+namespace kavelin {
+
+namespace {
+
+inline uint8_t alphaAt(const uint8_t* row, int32_t x) {
+    return row[int64_t{x} * 4 + 3];
+}
+
+} // namespace
+
+RowSpan measureRow(const uint8_t* row, int32_t width) {
+    int32_t first = 0;
+    while (first < width && alphaAt(row, first) == 0)
+        ++first;
+    int32_t end = width;
+    while (end > first && alphaAt(row, end - 1) == 0)
+        --end;
+    // A plain reduction, which the compiler turns into vector code.
+    uint8_t all = 255;
+    for (int32_t x = first; x < end; ++x)
+        all &= alphaAt(row, x);
+    RowSpan span;
+    span.first = static_cast<uint32_t>(first);
+    span.end = static_cast<uint32_t>(end);
+    span.opaque = first < end && all == 255 ? 1 : 0;
+    return span;
+}
+
+bool RowCoverage::measure(const uint8_t* pixels, int32_t width, int32_t height) {
+    spans_.reset();
+    if (pixels == nullptr || width < kMinWidth || height < 1)
+        return false;
+    static_assert(sizeof(RowSpan) == 8);
+    PixelArray spans = allocatePixels(2, height, Fill::Unset);
+    if (!spans)
+        return false;
+    for (int32_t y = 0; y < height; ++y) {
+        const RowSpan span = measureRow(pixels + int64_t{y} * width * 4, width);
+        std::memcpy(spans.get() + int64_t{y} * 8, &span, 8);
+    }
+    spans_ = std::move(spans);
+    return true;
+}
+
+RowSpan RowCoverage::row(int32_t y) const {
+    RowSpan span;
+    std::memcpy(&span, spans_.get() + int64_t{y} * 8, 8);
+    return span;
+}
+
+} // namespace kavelin
