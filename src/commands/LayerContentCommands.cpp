@@ -49,6 +49,7 @@ CommandResult initLayerSize(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (initLayer_size) : init failed.");
         return CommandResult::error();
     }
+    picture->updateCoverage();
     withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
         scene.retire(layer.setFrames({std::move(picture)}, 1, true));
         layer.setWindow(a[1], a[2]);
@@ -68,6 +69,7 @@ CommandResult initLayerTga(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (initLayer_tga) : init failed. (%s)", path.c_str());
         return CommandResult::error();
     }
+    (*loaded)->updateCoverage();
     if (!withLayer(c, a[0], [&](Layer& layer, SharedScene::Access& scene) {
             const int32_t width = (*loaded)->width(), height = (*loaded)->height();
             scene.retire(layer.setFrames({std::move(*loaded)}, 1, true));
@@ -106,6 +108,7 @@ SequenceFrame readSequenceFrame(CommandContext& c, const std::string& name) {
         c.log.log("ERROR : Failed to get image data from %s", name.c_str());
         return {nullptr, true};
     }
+    (*picture)->updateCoverage();
     return {std::move(*picture), false};
 }
 
@@ -202,6 +205,7 @@ bool copyRegion(CommandContext& c, const char* name, int32_t destination, int32_
         return false;
     }
     const Point anchor = edit.cursor().anchor(drawn->width(), drawn->height());
+    edit.drawn();
     withLayer(c, destination, [&](Layer& layer, SharedScene::Access& scene) {
         edit.finish(layer, scene);
         // A picture grown to the left or upwards keeps its old content where it was.
@@ -248,6 +252,8 @@ bool cropPicture(CommandContext& c, Layer*& found, int32_t number, Plan plan) {
         cut = plan(*found, *target.picture);
     }
     std::unique_ptr<Image> kept = target.picture->cropped(cut.x, cut.y, cut.width, cut.height);
+    if (kept)
+        kept->updateCoverage();
     withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
         layer.setImageOffset(cut.offset.x, cut.offset.y);
         if (kept)

@@ -21,6 +21,11 @@ Image* PictureEdit::target() {
     return copy_.get();
 }
 
+void PictureEdit::drawn() {
+    if (Image* picture = inPlace_ != nullptr ? inPlace_ : copy_.get())
+        picture->updateCoverage();
+}
+
 void PictureEdit::finish(Layer& layer, SharedScene::Access& scene) {
     if (copy_)
         scene.retire(layer.replaceImage(slot_, std::move(copy_)));

@@ -17,6 +17,8 @@ public:
     // The picture to draw into; none when the copy's memory is not granted.
     Image* target();
     const DrawCursor& cursor() const { return cursor_; }
+    // The drawing is over: the picture's rows are measured for composition, outside the lock.
+    void drawn();
     void finish(Layer& layer, SharedScene::Access& scene);
 
 private:

@@ -87,6 +87,7 @@ CommandResult initLayerText(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (%s) : init failed.", name);
         return CommandResult::error();
     }
+    picture->updateCoverage();
     if (!withLayer(c, number, [&](Layer& layer, SharedScene::Access& scene) {
             scene.retire(layer.setFrames({std::move(picture)}, 1, true));
             layer.setWindow(width, height);
@@ -109,6 +110,7 @@ CommandResult drawSpriteText(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (drawText) : operation failed.");
         return CommandResult::error();
     }
+    edit.drawn();
     withLayer(c, number,
               [&](Layer& layer, SharedScene::Access& scene) { edit.finish(layer, scene); });
     c.log.log("Text drawn to layer %d at (%d, %d)", number, x, y);

@@ -97,6 +97,7 @@ CommandResult drawTrueTypeText(CommandContext& c, const Arguments& a) {
         c.log.log("ERROR (drawText) : Failed to draw text.");
         return CommandResult::error();
     }
+    edit.drawn();
     withLayer(c, number,
               [&](Layer& layer, SharedScene::Access& scene) { edit.finish(layer, scene); });
     int32_t width = 0, height = 0;

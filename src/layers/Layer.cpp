@@ -46,11 +46,8 @@ LayerFrames Layer::setFrames(std::vector<std::shared_ptr<const Image>> pictures,
     // Built aside first: running out of memory here leaves the layer as it was.
     LayerFrames fresh;
     fresh.reserve(pictures.size());
-    for (auto& picture : pictures) {
-        if (picture)
-            picture->updateCoverage();
+    for (auto& picture : pictures)
         fresh.push_back({std::move(picture), DrawCursor{}});
-    }
     LayerFrames old = reset();
     frames_ = std::move(fresh);
     frameCount_ = counted;
@@ -61,8 +58,6 @@ LayerFrames Layer::setFrames(std::vector<std::shared_ptr<const Image>> pictures,
 std::shared_ptr<const Image> Layer::replaceImage(int32_t slot, std::shared_ptr<const Image> image) {
     if (slot < 0 || size_t(slot) >= frames_.size())
         return image;
-    if (image)
-        image->updateCoverage();
     frames_[size_t(slot)].image.swap(image);
     return image;
 }

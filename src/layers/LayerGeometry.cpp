@@ -38,11 +38,8 @@ bool Layer::setBlending(int32_t mode, int32_t opacity) {
 }
 
 void Layer::show() {
-    if (image() == nullptr)
-        return;
-    // A hidden layer's picture may have been drawn into in place.
-    image()->updateCoverage();
-    visible_ = true;
+    if (image() != nullptr)
+        visible_ = true;
 }
 
 } // namespace kavelin

@@ -269,3 +269,26 @@ TEST_F(LayerCommands, CopiesDrawAtTheCursorAndNeverChangeAPictureOnAir) {
                 " is not within layer 1's 4 x 4 image."}}});
     EXPECT_EQ(layer(0).imageRef(), copied);
 }
+
+// Composition passes over what cannot change a pixel only in pictures whose rows were measured:
+// every command that shows a new or changed picture measures it before the frame path sees it.
+TEST_F(LayerCommands, EveryPictureShownHasItsRowsMeasured) {
+    const auto measured = [&](int number) { return layer(number).image()->coverage() != nullptr; };
+    ASSERT_TRUE(test::writeTga(file("wide.tga"), 20, 2, std::vector<uint32_t>(40, 0xFF112233)));
+    ASSERT_TRUE(test::writeTga(file("seq_0001.tga"), 20, 1, std::vector<uint32_t>(20, 0)));
+    EXPECT_EQ(run("62 0 20 2"), "OK");
+    EXPECT_TRUE(measured(0));
+    EXPECT_EQ(run("63 1 " + file("wide.tga")), "OK");
+    EXPECT_TRUE(measured(1));
+    EXPECT_EQ(run("84 0 1"), "OK"); // drawn in place: layer 0 is hidden and not shared
+    EXPECT_TRUE(measured(0));
+    EXPECT_EQ(layer(0).image()->coverage()->row(1).opaque, 1u);
+    run("75 0");
+    EXPECT_EQ(run("84 0 1"), "OK"); // drawn into a copy: layer 0 is on air
+    EXPECT_TRUE(measured(0));
+    EXPECT_EQ(run("64 0 " + file("seq_") + "\t1 1"), "OK");
+    EXPECT_TRUE(measured(0));
+    run("102 1 0 0 18 1"); // the window, then the picture cut to it
+    EXPECT_EQ(run("86 1"), "OK");
+    EXPECT_TRUE(measured(1));
+}
