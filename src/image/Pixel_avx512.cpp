@@ -24,16 +24,11 @@ inline Mask firstPixels(int32_t n) {
     return static_cast<Mask>((1u << n) - 1);
 }
 
-// Every pixel of each group of four whose four bits are set in k.
-inline Mask wholeGroups(Mask k) {
-    const uint32_t g = k & (k >> 1) & (k >> 2) & (k >> 3) & 0x1111u;
-    return static_cast<Mask>(g * 0xF);
-}
-
-// Every pixel of each group of four with a bit set in k.
-inline Mask touchedGroups(Mask k) {
-    const uint32_t g = (k | (k >> 1) | (k >> 2) | (k >> 3)) & 0x1111u;
-    return static_cast<Mask>(g * 0xF);
+// Each lane: the OR of the four lanes of its group (a 128-bit quarter). Group tests stay in
+// vector registers; moving masks through general registers costs more than these four steps.
+inline __m512i groupOr(__m512i v) {
+    const __m512i pairs = _mm512_or_si512(v, _mm512_shuffle_epi32(v, _MM_PERM_BADC));
+    return _mm512_or_si512(pairs, _mm512_shuffle_epi32(pairs, _MM_PERM_CDAB));
 }
 
 // Whole registers use plain moves; the last one of a row touches only its own pixels.
@@ -57,19 +52,27 @@ inline __m512i alphaTwice(__m512i v) {
                              static_cast<int>(0x80078007u), static_cast<int>(0x80038003u)));
 }
 
+// 16-bit halves: the low half of each 32-bit lane.
+constexpr __mmask32 kLowHalves = 0x55555555u;
+
 // The numerators sc * a + dc * dd (each below 65536) in 16-bit halves: blue and red in `even`,
-// green in the low half of `odd`. a2 and dd2 hold a and dd twice; their low halves alone
-// multiply the odd bytes, so that the alpha byte's half of `odd` stays 0.
+// green in the low half of `odd`. a2 and dd2 hold a and dd twice. The high halves of `odd`
+// hold the alpha byte's products, which the caller drops.
 struct Numerators {
     __m512i even, odd;
 };
 inline Numerators numerators(__m512i s, __m512i d, __m512i a2, __m512i dd2) {
-    const __m512i evenBytes = lanes(0x00FF00FF), lowHalf = lanes(0xFFFF);
+    const __m512i evenBytes = lanes(0x00FF00FF);
     return {_mm512_add_epi16(_mm512_mullo_epi16(_mm512_and_si512(s, evenBytes), a2),
                              _mm512_mullo_epi16(_mm512_and_si512(d, evenBytes), dd2)),
-            _mm512_add_epi16(
-                _mm512_mullo_epi16(_mm512_srli_epi16(s, 8), _mm512_and_si512(a2, lowHalf)),
-                _mm512_mullo_epi16(_mm512_srli_epi16(d, 8), _mm512_and_si512(dd2, lowHalf)))};
+            _mm512_add_epi16(_mm512_mullo_epi16(_mm512_srli_epi16(s, 8), a2),
+                             _mm512_mullo_epi16(_mm512_srli_epi16(d, 8), dd2))};
+}
+
+// The low 16 bits of each lane repeated in its high half.
+inline __m512i lowHalfTwice(__m512i v) {
+    return _mm512_shuffle_epi8(v,
+                               _mm512_set4_epi32(0x0D0C0D0C, 0x09080908, 0x05040504, 0x01000100));
 }
 
 // dd = ((255 - a) * da) >> 8, twice per lane, as both forms compute it.
@@ -82,17 +85,15 @@ inline __m512i destinationShare(__m512i d, __m512i a2) {
 inline __m512i mixGroups(__m512i s, __m512i d, __m512i a2) {
     const __m512i dd2 = destinationShare(d, a2);
     const __m512i t2 = _mm512_add_epi16(a2, dd2);
-    const __m512i t = _mm512_srli_epi32(t2, 16);
     // floor(65535 / t), Q[0] = 65535: see reciprocal4 for why float division is exact here.
-    const __m512 tf = _mm512_cvtepi32_ps(_mm512_max_epi32(t, lanes(1)));
-    const __m512i q = _mm512_cvttps_epi32(_mm512_div_ps(_mm512_set1_ps(65535.0f), tf));
-    const __m512i q2 = _mm512_or_si512(q, _mm512_slli_epi32(q, 16));
+    const __m512 tf = _mm512_cvtepi32_ps(_mm512_max_epi32(_mm512_srli_epi32(t2, 16), lanes(1)));
+    const __m512i q2 =
+        lowHalfTwice(_mm512_cvttps_epi32(_mm512_div_ps(_mm512_set1_ps(65535.0f), tf)));
     const Numerators n = numerators(s, d, a2, dd2);
     const __m512i even = _mm512_mulhi_epu16(n.even, q2);
-    const __m512i odd = _mm512_mulhi_epu16(n.odd, q2);
-    // Blue | green | alpha; red is already in place in `even`.
-    return _mm512_ternarylogic_epi32(even, _mm512_slli_epi32(odd, 8), _mm512_slli_epi32(t2, 24),
-                                     0xFE);
+    const __m512i green = _mm512_maskz_slli_epi16(kLowHalves, _mm512_mulhi_epu16(n.odd, q2), 8);
+    // Red is already in place in `even`.
+    return _mm512_ternarylogic_epi32(even, green, _mm512_slli_epi32(t2, 24), 0xFE);
 }
 
 // floor(num / t) for lanes with num <= 255 * t, given r = 1 / t rounded. num * r is within 2^-15
@@ -113,7 +114,7 @@ inline __m512i mixSingles(__m512i s, __m512i d, __m512i a2, __m512i cap) {
         _mm512_div_ps(_mm512_set1_ps(1.0f), _mm512_cvtepi32_ps(_mm512_max_epi32(t, lanes(1))));
     const Numerators n = numerators(s, d, a2, dd2);
     const __m512i blue = divideBy(_mm512_and_si512(n.even, lanes(0xFFFF)), r);
-    const __m512i green = divideBy(n.odd, r);
+    const __m512i green = divideBy(_mm512_maskz_mov_epi16(kLowHalves, n.odd), r);
     const __m512i red = divideBy(_mm512_srli_epi32(n.even, 16), r);
     const __m512i colours = _mm512_ternarylogic_epi32(blue, _mm512_slli_epi32(green, 8),
                                                       _mm512_slli_epi32(red, 16), 0xFE);
@@ -127,16 +128,19 @@ template <bool TransparentRule, bool Whole>
 inline void blendGroups(uint8_t* dst, const uint8_t* src, __m512i op2, Mask kIn) {
     const __m512i s = loadPixels<Whole>(src, kIn);
     const __m512i a2 = _mm512_srli_epi16(_mm512_mullo_epi16(alphaTwice(s), op2), 8);
-    const Mask kWrite = kIn & ~wholeGroups(_mm512_testn_epi32_mask(a2, a2));
-    if (kWrite == 0)
+    // Lanes past kIn were loaded as 0: their a is 0.
+    if (_mm512_test_epi32_mask(a2, a2) == 0)
         return;
     const __m512i d = loadPixels<Whole>(dst, kIn);
+    // Per group: any a (low byte), any destination alpha (high byte).
+    const __m512i alpha = lanes(0xFF000000u);
+    const __m512i any = groupOr(_mm512_ternarylogic_epi32(a2, d, alpha, 0xF8)); // a | (d & alpha)
+    const Mask kWrite = _mm512_mask_test_epi32_mask(kIn, any, lanes(0xFF));
     __m512i out = mixGroups(s, d, a2);
     if (TransparentRule) {
-        const Mask kClear = wholeGroups(_mm512_testn_epi32_mask(d, lanes(0xFF000000u)));
-        const __m512i sourceColours = _mm512_ternarylogic_epi32(
-            s, lanes(0x00FFFFFF), _mm512_slli_epi32(a2, 24), 0xEA); // (s & colours) | a << 24
-        out = _mm512_mask_mov_epi32(out, kClear, sourceColours);
+        // There dd = 0 and so t = a already: only the colours change.
+        const Mask kClear = _mm512_testn_epi32_mask(any, alpha);
+        out = _mm512_mask_ternarylogic_epi32(out, kClear, s, lanes(0x00FFFFFF), 0xD8);
     }
     if constexpr (Whole)
         _mm512_storeu_si512(dst, _mm512_mask_mov_epi32(d, kWrite, out));
@@ -204,11 +208,13 @@ template <bool Whole>
 inline void opaquePixels(uint8_t* dst, const uint8_t* src, Mask kIn, Mask kGroups) {
     const __m512i s = loadPixels<Whole>(src, kIn);
     const __m512i d = loadPixels<Whole>(dst, kIn);
-    // Groups with a destination alpha other than 0 have their colours lowered by one.
-    const Mask kLower = touchedGroups(_mm512_test_epi32_mask(d, lanes(0xFF000000u))) & kGroups;
-    const __m512i colours = _mm512_subs_epu8(s, _mm512_maskz_mov_epi32(kLower, lanes(0x010101)));
-    const __m512i out =
-        _mm512_ternarylogic_epi32(colours, lanes(0x00FFFFFF), lanes(kOpaqueAlpha), 0xEA);
+    // Groups with a destination alpha other than 0 have their colours lowered by one: the OR of
+    // the group's alphas is either 0 or above 0x010101.
+    const __m512i any = groupOr(_mm512_and_si512(d, lanes(0xFF000000u)));
+    const __m512i one = Whole ? _mm512_min_epu32(any, lanes(0x010101))
+                              : _mm512_maskz_min_epu32(kGroups, any, lanes(0x010101));
+    const __m512i out = _mm512_ternarylogic_epi32(_mm512_subs_epu8(s, one), lanes(0x00FFFFFF),
+                                                  lanes(kOpaqueAlpha), 0xEA);
     if constexpr (Whole)
         _mm512_storeu_si512(dst, out);
     else
