@@ -6,11 +6,15 @@
 #include "image/PixelKernels.h"
 
 // GCC 12 takes the AVX-512 intrinsics' deliberately undefined registers for uninitialised
-// variables; the exception covers the header's own lines only.
+// variables; the exception covers the header's own lines only (clang has no such warning).
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 namespace kavelin {
 
