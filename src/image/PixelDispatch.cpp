@@ -24,8 +24,9 @@ const PixelKernels* avx2Kernels() {
 }
 
 const PixelKernels* avx512Kernels() {
-    // As above, for the 512-bit and mask registers.
-    static const bool supported = __builtin_cpu_supports("avx512f") &&
+    // As above, for the 512-bit and mask registers. AVX2 too: the compiler may use it in that
+    // file, and every level below the best must exist for KAVELIN_SIMD.
+    static const bool supported = avx2Kernels() != nullptr && __builtin_cpu_supports("avx512f") &&
                                   __builtin_cpu_supports("avx512bw") &&
                                   __builtin_cpu_supports("avx512vl");
     return supported ? &avx512KernelsUnchecked() : nullptr;

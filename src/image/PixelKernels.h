@@ -23,7 +23,7 @@ const PixelKernels& scalarKernels();
 const PixelKernels& sse2Kernels();
 // None when the processor lacks AVX2 (or the operating system does not save its registers).
 const PixelKernels* avx2Kernels();
-// None when the processor lacks AVX-512 F, BW or VL (or the registers are not saved).
+// None when the processor lacks AVX-512 F, BW or VL or AVX2 (or the registers are not saved).
 const PixelKernels* avx512Kernels();
 
 // Every set this processor runs, scalar first. Plain pointers: this header is also compiled
