@@ -98,6 +98,34 @@ inline void blendGroup(uint8_t* dst, const uint8_t* src, uint32_t op) {
     }
 }
 
+// blendRow at opacity 255 over an opaque source: a = (255 * 255) >> 8 = 254 and
+// dd = (da * 1) >> 8 = 0 for every pixel, so t = 254 and the four-pixel form's colours are
+// (sc * 254 * Q[254]) >> 16 = (sc * 65532) >> 16, which is sc - 1 (0 stays 0). A group whose
+// four destination alphas are 0 keeps the source colours (the transparent-destination rule),
+// as does the single form (dd = 0). Every result has alpha 254.
+constexpr uint32_t kOpaqueAlpha = 254u << 24;
+
+// The colour bytes of p, each less one unless 0.
+inline uint32_t decrementColours(uint32_t p) {
+    const uint32_t c = p & 0x00FFFFFFu;
+    const uint32_t nonZero = (((c & 0x7F7F7Fu) + 0x7F7F7Fu) | c) & 0x808080u;
+    return c - (nonZero >> 7);
+}
+
+inline void opaqueGroup(uint8_t* dst, const uint8_t* src) {
+    const uint32_t anyDa =
+        (loadPixel(dst) | loadPixel(dst + 4) | loadPixel(dst + 8) | loadPixel(dst + 12)) >> 24;
+    for (int i = 0; i < 16; i += 4) {
+        const uint32_t s = loadPixel(src + i);
+        storePixel(dst + i, (anyDa ? decrementColours(s) : s & 0x00FFFFFFu) | kOpaqueAlpha);
+    }
+}
+
+inline void opaqueTail(uint8_t* dst, const uint8_t* src, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        storePixel(dst + 4 * i, (loadPixel(src + 4 * i) & 0x00FFFFFFu) | kOpaqueAlpha);
+}
+
 inline void blendTail(uint8_t* dst, const uint8_t* src, int32_t count, int32_t opacity) {
     const uint32_t o = static_cast<uint32_t>(opacity) & 0xFF;
     for (int32_t i = 0; i < count; ++i)

@@ -26,6 +26,15 @@ void blendCappedRowScalar(uint8_t* dst, const uint8_t* src, int32_t count, uint8
     cappedTail(dst, src, count, cap);
 }
 
+void blendOpaqueRowScalar(uint8_t* dst, const uint8_t* src, int32_t count) {
+    if (count <= 0)
+        return;
+    const int32_t groups = count / 4;
+    for (int32_t g = 0; g < groups; ++g)
+        opaqueGroup(dst + 16 * g, src + 16 * g);
+    opaqueTail(dst + 16 * groups, src + 16 * groups, count % 4);
+}
+
 } // namespace
 
 const uint16_t kReciprocal[256] = {
@@ -41,7 +50,7 @@ const uint16_t kReciprocal[256] = {
 
 const PixelKernels& scalarKernels() {
     static const PixelKernels kernels{"scalar", blendRowScalar<true>, blendRowScalar<false>,
-                                      blendCappedRowScalar};
+                                      blendCappedRowScalar, blendOpaqueRowScalar};
     return kernels;
 }
 

@@ -67,6 +67,18 @@ inline void blendGroup4(uint8_t* dst, const uint8_t* src, __m128i op) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), out);
 }
 
+// blendRow at 255 over an opaque source (see kOpaqueAlpha) for one group of four.
+inline __m128i opaqueGroup4(__m128i s, __m128i d) {
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    // All ones in every lane when the four destination alphas are 0.
+    __m128i clear = _mm_cmpeq_epi32(_mm_and_si128(d, alpha), _mm_setzero_si128());
+    clear = _mm_and_si128(clear, _mm_shuffle_epi32(clear, 0x4E));
+    clear = _mm_and_si128(clear, _mm_shuffle_epi32(clear, 0xB1));
+    const __m128i colours = _mm_subs_epu8(s, _mm_andnot_si128(clear, _mm_set1_epi32(0x010101)));
+    return _mm_or_si128(_mm_andnot_si128(alpha, colours),
+                        _mm_set1_epi32(static_cast<int>(kOpaqueAlpha)));
+}
+
 // (sc * sa + dc * d) / t truncated, for one colour byte at bit `shift` of four pixels. The
 // numerator is below 65536 and t at most 255, so float division truncates to the exact
 // integer quotient.

@@ -134,12 +134,42 @@ void blendCappedRowAvx2(uint8_t* dst, const uint8_t* src, int32_t count, uint8_t
     cappedTail(dst + 4 * i, src + 4 * i, count - i, cap);
 }
 
+// Two groups of four at once; the shuffles stay inside each group's 128-bit half.
+inline __m256i opaqueGroups8(__m256i s, __m256i d) {
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    __m256i clear = _mm256_cmpeq_epi32(_mm256_and_si256(d, alpha), _mm256_setzero_si256());
+    clear = _mm256_and_si256(clear, _mm256_shuffle_epi32(clear, 0x4E));
+    clear = _mm256_and_si256(clear, _mm256_shuffle_epi32(clear, 0xB1));
+    const __m256i colours =
+        _mm256_subs_epu8(s, _mm256_andnot_si256(clear, _mm256_set1_epi32(0x010101)));
+    return _mm256_or_si256(_mm256_andnot_si256(alpha, colours),
+                           _mm256_set1_epi32(static_cast<int>(kOpaqueAlpha)));
+}
+
+void blendOpaqueRowAvx2(uint8_t* dst, const uint8_t* src, int32_t count) {
+    if (count <= 0)
+        return;
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i* d = reinterpret_cast<__m256i*>(dst + 4 * i);
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        _mm256_storeu_si256(d, opaqueGroups8(s, _mm256_loadu_si256(d)));
+    }
+    if (i + 4 <= count) {
+        __m128i* d = reinterpret_cast<__m128i*>(dst + 4 * i);
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+        _mm_storeu_si128(d, opaqueGroup4(s, _mm_loadu_si128(d)));
+        i += 4;
+    }
+    opaqueTail(dst + 4 * i, src + 4 * i, count - i);
+}
+
 } // namespace
 
 // Constant-initialised: touching it runs no AVX2 instruction.
 const PixelKernels& avx2KernelsUnchecked() {
     static constexpr PixelKernels kernels{"avx2", blendRowAvx2<true>, blendRowAvx2<false>,
-                                          blendCappedRowAvx2};
+                                          blendCappedRowAvx2, blendOpaqueRowAvx2};
     return kernels;
 }
 
