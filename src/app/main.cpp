@@ -7,6 +7,7 @@
 #include "app/SpriteFontMaker.h"
 #include "base/MemoryBudget.h"
 #include "commands/CommandTable.h"
+#include "image/PixelDispatch.h"
 
 #include <algorithm>
 #include <csignal>
@@ -14,6 +15,20 @@
 #include <unistd.h>
 
 using kavelin::CommandLine;
+
+namespace {
+
+// A KAVELIN_SIMD that cannot be followed is said once; the best level is used instead.
+void warnAboutSimdChoice() {
+    const kavelin::SimdChoice& choice = kavelin::simdChoice();
+    if (!choice.requested.empty() && choice.requested != choice.used->name)
+        std::fprintf(stderr,
+                     "kavelin: KAVELIN_SIMD=%s is not a level this processor runs (scalar, sse2, "
+                     "avx2, avx512, up to its best); using %s\n",
+                     choice.requested.c_str(), choice.used->name);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // A reader that goes away (a client, a FIFO, a pipe on standard output) is an error to
@@ -37,6 +52,7 @@ int main(int argc, char** argv) {
                      cl.pointToUsage ? " (kavelin --help shows the usage)" : "");
         return 2;
     case CommandLine::Mode::Render:
+        warnAboutSimdChoice();
         return kavelin::runOffline(
             {cl.script, cl.pngDir, cl.rawFile, cl.format, cl.key, cl.threads}, stdout,
             STDERR_FILENO);
@@ -45,6 +61,7 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::MakeFont:
         return kavelin::runSpriteFontMaker(cl.makeFontArgs, stdout, stderr);
     case CommandLine::Mode::Run:
+        warnAboutSimdChoice();
         if (!cl.headless) {
             const kavelin::DisplayProbe display = kavelin::probeDisplay();
             if (display.usable)

@@ -89,7 +89,7 @@ void blendRow(uint8_t* dst, const uint8_t* src, int32_t count, int32_t opacity) 
 }
 
 void blendOpaqueRow(uint8_t* dst, const uint8_t* src, int32_t count) {
-    activeKernels().blendRow(dst, src, count, 255);
+    activeKernels().blendOpaqueRow(dst, src, count);
 }
 
 void copyRect(uint8_t* dst, int32_t dstPitch, int32_t dx, int32_t dy, const uint8_t* src,

@@ -27,9 +27,10 @@ struct RenderRun {
 };
 
 // `script` is a file name, or the text of a script when `isText` (written to the temp folder,
-// with "$T/" standing for that folder).
+// with "$T/" standing for that folder). `environment` is put before the program's name.
 RenderRun renderScript(const TempDir& temp, const std::string& script,
-                       const std::string& options = "", bool isText = true) {
+                       const std::string& options = "", bool isText = true,
+                       const std::string& environment = "") {
     std::string scriptFile = script;
     if (isText) {
         std::string text = script;
@@ -40,9 +41,9 @@ RenderRun renderScript(const TempDir& temp, const std::string& script,
     }
     const std::string raw = temp.file("frames.raw"), log = temp.file("log.txt");
     std::filesystem::remove(raw);
-    const ProgramResult result = runProgram(std::string("cd '") + KAVELIN_SOURCE_DIR + "' && '" +
-                                            KAVELIN_BINARY + "' render --raw '" + raw + "' " +
-                                            options + " '" + scriptFile + "' 2>'" + log + "'");
+    const ProgramResult result = runProgram(
+        std::string("cd '") + KAVELIN_SOURCE_DIR + "' && " + environment + " '" + KAVELIN_BINARY +
+        "' render --raw '" + raw + "' " + options + " '" + scriptFile + "' 2>'" + log + "'");
     return {result.exitCode, result.out, readFile(log), readFile(raw)};
 }
 
@@ -57,6 +58,27 @@ TEST(RenderTest, GoldenSceneIsUnchanged) {
     EXPECT_EQ(fnv1a(run.raw), 0xaf47678f73cdb22eu);
     EXPECT_EQ(run.replies, readFile(golden + "scene.replies"));
     EXPECT_EQ(run.log, readFile(golden + "scene.log"));
+}
+
+// Every instruction level's kernels and any number of composing threads give the same frames.
+// A level this processor lacks, or an unknown word, is said and the best level is used.
+TEST(RenderTest, GoldenSceneIsTheSameAtEveryInstructionLevelAndThreadCount) {
+    TempDir temp;
+    for (const auto& [environment, options] :
+         {std::pair("KAVELIN_SIMD=scalar", "--threads 1"), std::pair("KAVELIN_SIMD=sse2", ""),
+          std::pair("KAVELIN_SIMD=avx2", "--threads 3"), std::pair("", "--threads 2")}) {
+        const RenderRun run =
+            renderScript(temp, "tests/e2e/golden/scene.txt", options, false, environment);
+        EXPECT_EQ(fnv1a(run.raw), 0xaf47678f73cdb22eu) << environment << " " << options;
+        EXPECT_EQ(run.log,
+                  readFile(std::string(KAVELIN_SOURCE_DIR) + "/tests/e2e/golden/scene.log"))
+            << environment;
+    }
+    const RenderRun unknown = renderScript(temp, "@wait 1\n", "", true, "KAVELIN_SIMD=neon");
+    EXPECT_EQ(unknown.exitCode, 0);
+    EXPECT_NE(unknown.log.find("kavelin: KAVELIN_SIMD=neon is not a level this processor runs"),
+              std::string::npos)
+        << unknown.log;
 }
 
 TEST(RenderTest, FramesHaveTheFormatsSizeAndUnknownFormatsAreRefused) {
