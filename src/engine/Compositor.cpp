@@ -12,9 +12,18 @@ namespace kavelin {
 
 namespace {
 
-// Bytes of frame per band: with the layers' rows streaming through, a band stays in a core's
-// second-level cache.
-constexpr int64_t kBandBytes = 256 * 1024;
+// Bytes of frame per band: a band stays in the cache while every layer is blended into it.
+// Smaller bands read each layer in runs too short for the processor's prefetching: at 1080
+// on one thread, bands of 34 rows took 1.3 times as long as bands of 270 (2 MiB).
+constexpr int64_t kBandBytes = 2 * 1024 * 1024;
+
+// Rows per band: at most kBandBytes, and at least two bands per thread, so that a thread
+// that is held up leaves its share to the others.
+int32_t bandRowsFor(int32_t pitch, int32_t height, int32_t threads) {
+    const int64_t rowBytes = std::max<int64_t>(pitch, 1);
+    const int64_t share = rowBytes * height / (2 * int64_t{threads});
+    return static_cast<int32_t>(std::max<int64_t>(8, std::min(kBandBytes, share) / rowBytes));
+}
 
 // Draws the rows [top, bottom) of one layer rectangle (every row, or those of the field's
 // parity).
@@ -77,10 +86,9 @@ std::unique_ptr<Compositor> Compositor::create(int32_t width, int32_t height, Pi
 
 Compositor::Compositor(std::unique_ptr<FrameBuffer> background, CompositorSettings settings)
     : background_(std::move(background)),
-      bandRows_(settings.bandRows > 0
-                    ? settings.bandRows
-                    : static_cast<int32_t>(std::max<int64_t>(
-                          8, kBandBytes / std::max<int64_t>(background_->pitch(), 1)))),
+      bandRows_(settings.bandRows > 0 ? settings.bandRows
+                                      : bandRowsFor(background_->pitch(), background_->height(),
+                                                    std::max(settings.threads, 1))),
       workers_(std::max(settings.threads, 1)) {}
 
 void Compositor::compose(FrameBuffer& target, const DrawList& items, int32_t field) {
