@@ -144,13 +144,14 @@ TEST_F(TgaFileTest, TwentyFourBitPicturesOfManyChunks) {
             Bytes body(size_t(width) * size_t(height) * 3);
             for (uint8_t& b : body)
                 b = static_cast<uint8_t>(rng());
-            Bytes expected(size_t(width) * size_t(height) * 4);
-            for (size_t p = 0; p < size_t(width) * size_t(height); ++p) {
-                const size_t row = p / size_t(width), column = p % size_t(width);
-                const size_t to = descriptor == 0x20 ? row : size_t(height) - 1 - row;
-                uint8_t* out = &expected[(to * size_t(width) + column) * 4];
-                out[0] = body[3 * p], out[1] = body[3 * p + 1], out[2] = body[3 * p + 2];
-                out[3] = 255;
+            Bytes expected;
+            for (int row = 0; row < height; ++row) {
+                const int from = descriptor == 0x20 ? row : height - 1 - row;
+                for (int x = 0; x < width; ++x)
+                    expected.insert(expected.end(),
+                                    {body[(size_t(from) * width + x) * 3],
+                                     body[(size_t(from) * width + x) * 3 + 1],
+                                     body[(size_t(from) * width + x) * 3 + 2], 255});
             }
             const std::string what = std::to_string(width) + " x " + std::to_string(height) +
                                      (descriptor == 0x20 ? " top-down" : " bottom-up");
@@ -171,76 +172,46 @@ TEST_F(TgaFileTest, TwentyFourBitPicturesOfManyChunks) {
         }
 }
 
-namespace {
-
-using Expander = void (*)(uint8_t*, const uint8_t*, int64_t);
-
-// Every version this processor runs, and the one chosen.
-std::vector<std::pair<const char*, Expander>> expanders() {
-    std::vector<std::pair<const char*, Expander>> all = {{"scalar", expand24Scalar},
-                                                         {"chosen", expand24}};
-    if (__builtin_cpu_supports("avx2"))
-        all.emplace_back("avx2", expand24Avx2);
-    if (avx512ExpandSupported())
-        all.emplace_back("avx512", expand24Avx512);
-    return all;
-}
-
-Bytes bytewise(const uint8_t* src, int n, size_t size, uint8_t fill) {
-    Bytes ref(size, fill);
-    for (int i = 0; i < n; ++i)
-        ref[4 * i] = src[3 * i], ref[4 * i + 1] = src[3 * i + 1], ref[4 * i + 2] = src[3 * i + 2],
-                ref[4 * i + 3] = 255;
-    return ref;
-}
-
-} // namespace
-
-// The source ends where a page that may not be read begins: not one byte past it is read, and
-// not one byte past the pixels is written.
+// Every version this processor runs, and the one chosen, against a bytewise reference: every
+// short count and long ones, sources ending where a page that may not be read begins (so at any
+// alignment), destinations at any offset from a cache line, pixel-aligned or not. Not one byte
+// past the source is read, not one byte outside the pixels written.
 TEST(Expand24, EveryVersionMatchesBytewiseReferenceAndStaysInItsBytes) {
-    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
-    auto* guarded = static_cast<uint8_t*>(
-        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    ASSERT_NE(guarded, MAP_FAILED);
-    ASSERT_EQ(::mprotect(guarded + page, page, PROT_NONE), 0);
-    std::mt19937 rng(5);
-    Bytes out(70 * 4 + 4);
+    std::vector<std::pair<const char*, void (*)(uint8_t*, const uint8_t*, int64_t)>> versions = {
+        {"scalar", expand24Scalar}, {"chosen", expand24}};
+    if (__builtin_cpu_supports("avx2"))
+        versions.emplace_back("avx2", expand24Avx2);
+    if (avx512ExpandSupported())
+        versions.emplace_back("avx512", expand24Avx512);
+    std::vector<std::pair<int, int>> cases; // pixels, destination offset
     for (int n = 0; n <= 70; ++n)
-        for (auto [name, expand] : expanders()) {
-            uint8_t* src = guarded + page - 3 * n;
-            for (int i = 0; i < 3 * n; ++i)
-                src[i] = static_cast<uint8_t>(rng());
-            out.assign(out.size(), 0x55);
-            expand(out.data(), src, n);
-            ASSERT_EQ(out, bytewise(src, n, out.size(), 0x55)) << n << " " << name;
+        cases.emplace_back(n, 4 * (n % 16));
+    for (int n : {1000, 4099})
+        for (int dstAt : {0, 4, 20, 60, 1, 3})
+            cases.emplace_back(n, dstAt);
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE)), span = 4 * page;
+    auto* guarded = static_cast<uint8_t*>(
+        ::mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(guarded, MAP_FAILED);
+    ASSERT_EQ(::mprotect(guarded + span, page, PROT_NONE), 0);
+    std::mt19937 rng(5);
+    struct alignas(64) Line {
+        uint8_t b[64];
+    };
+    std::vector<Line> lines(4099 / 16 + 3);
+    auto* out = reinterpret_cast<uint8_t*>(lines.data());
+    for (auto [n, dstAt] : cases) {
+        const uint8_t* src = guarded + span - 3 * n;
+        std::generate(guarded + span - 3 * n, guarded + span, [&] { return uint8_t(rng()); });
+        Bytes ref(lines.size() * 64, 0x55);
+        for (int i = 0; i < n; ++i)
+            std::copy(src + 3 * i, src + 3 * i + 3, &ref[dstAt + 4 * i]),
+                ref[dstAt + 4 * i + 3] = 255;
+        for (auto [name, expand] : versions) {
+            std::memset(out, 0x55, ref.size());
+            expand(out + dstAt, src, n);
+            ASSERT_TRUE(Bytes(out, out + ref.size()) == ref) << n << " at " << dstAt << " " << name;
         }
-    ::munmap(guarded, 2 * page);
-}
-
-// Long rows from and to every alignment, pixel-aligned destinations or not, the last pixel of
-// the source at its very end.
-TEST(Expand24, LongRowsAtAnyAlignment) {
-    std::mt19937 rng(9);
-    for (int n : {71, 1000, 4099})
-        for (auto [srcAt, dstAt] : {std::pair{0, 0}, {1, 4}, {7, 20}, {3, 60}, {2, 1}, {5, 3}}) {
-            Bytes source(size_t(srcAt) + 3 * size_t(n));
-            for (uint8_t& b : source)
-                b = static_cast<uint8_t>(rng());
-            const Bytes ref = bytewise(source.data() + srcAt, n, 4 * size_t(n) + 64, 0x55);
-            for (auto [name, expand] : expanders()) {
-                // 64-byte aligned storage, so that dstAt is the offset from a cache line.
-                struct alignas(64) Line {
-                    uint8_t b[64];
-                };
-                std::vector<Line> lines(size_t(n) / 16 + 3);
-                auto* base = reinterpret_cast<uint8_t*>(lines.data());
-                std::memset(base, 0x55, lines.size() * 64);
-                expand(base + dstAt, source.data() + srcAt, n);
-                EXPECT_TRUE(std::all_of(base, base + dstAt, [](uint8_t b) { return b == 0x55; }))
-                    << name;
-                EXPECT_TRUE(Bytes(base + dstAt, base + dstAt + ref.size()) == ref)
-                    << n << " " << srcAt << " " << dstAt << " " << name;
-            }
-        }
+    }
+    ::munmap(guarded, span + page);
 }
