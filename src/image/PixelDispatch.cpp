@@ -83,11 +83,15 @@ SimdLevel chooseSimdLevel(const char* requested, SimdLevel best) {
     return best;
 }
 
+SimdLevel activeSimdLevel() {
+    static const SimdLevel level = chooseSimdLevel(std::getenv("KAVELIN_SIMD"), bestSimdLevel());
+    return level;
+}
+
 const SimdChoice& simdChoice() {
     static const SimdChoice choice = [] {
         const char* requested = std::getenv("KAVELIN_SIMD");
-        const SimdLevel level = chooseSimdLevel(requested, bestSimdLevel());
-        return SimdChoice{requested ? requested : "", kernelsFor(level)};
+        return SimdChoice{requested ? requested : "", kernelsFor(activeSimdLevel())};
     }();
     return choice;
 }

@@ -31,5 +31,7 @@ struct SimdChoice {
     const PixelKernels* used;
 };
 const SimdChoice& simdChoice();
+// The level of that set, which other code of several levels follows too.
+SimdLevel activeSimdLevel();
 
 } // namespace kavelin

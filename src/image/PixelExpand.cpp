@@ -1,10 +1,36 @@
 #include "image/PixelExpand.h"
 
+#include "image/PixelDispatch.h"
+
 #include <cstring>
 
 namespace kavelin {
 
 namespace {
+
+using Expander = void (*)(uint8_t*, const uint8_t*, int64_t);
+
+Expander widestExpander() {
+    // The level the pixel kernels use: KAVELIN_SIMD rules both out alike.
+    const SimdLevel level = activeSimdLevel();
+    if (level >= SimdLevel::Avx512 && avx512ExpandSupported())
+        return expand24Avx512;
+    if (level >= SimdLevel::Avx2)
+        return expand24Avx2;
+    return expand24Scalar;
+}
+
+} // namespace
+
+bool avx512ExpandSupported() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+}
+
+void expand24(uint8_t* dst, const uint8_t* src, int64_t count) {
+    static const Expander expander = widestExpander();
+    expander(dst, src, count);
+}
 
 void expand24Scalar(uint8_t* dst, const uint8_t* src, int64_t count) {
     int64_t i = 0;
@@ -21,21 +47,6 @@ void expand24Scalar(uint8_t* dst, const uint8_t* src, int64_t count) {
         dst[4 * i + 2] = src[3 * i + 2];
         dst[4 * i + 3] = 255;
     }
-}
-
-} // namespace
-
-void expand24(uint8_t* dst, const uint8_t* src, int64_t count) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        expand24Avx2(dst, src, count);
-    else
-        expand24Scalar(dst, src, count);
-}
-
-// Used for the tail of the AVX2 version.
-void expand24Tail(uint8_t* dst, const uint8_t* src, int64_t count) {
-    expand24Scalar(dst, src, count);
 }
 
 } // namespace kavelin

@@ -4,8 +4,6 @@
 
 namespace kavelin {
 
-void expand24Tail(uint8_t* dst, const uint8_t* src, int64_t count);
-
 void expand24Avx2(uint8_t* dst, const uint8_t* src, int64_t count) {
     // Eight pixels per step: 24 bytes split into two 12-byte halves, one per 128-bit lane.
     const __m256i halves = _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6);
@@ -19,7 +17,7 @@ void expand24Avx2(uint8_t* dst, const uint8_t* src, int64_t count) {
         const __m256i px = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(in, halves), spread);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), _mm256_or_si256(px, alpha));
     }
-    expand24Tail(dst + 4 * i, src + 3 * i, count - i);
+    expand24Scalar(dst + 4 * i, src + 3 * i, count - i);
 }
 
 } // namespace kavelin

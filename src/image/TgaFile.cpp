@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string>
 #include <sys/uio.h>
 #include <system_error>
-#include <vector>
 
 namespace kavelin {
 
@@ -120,18 +120,23 @@ Status TgaFile::readPixels24(uint8_t* pixels, int64_t offset, bool bottomUp) {
     const int64_t rowBytes = width * 3;
     if (rowBytes == 0 || height == 0)
         return done();
-    // Whole rows through a staging buffer of about 128 KiB (at least one row).
-    const int64_t rowsPerChunk = std::max<int64_t>(1, (int64_t{128} << 10) / rowBytes);
-    std::vector<uint8_t> staging(static_cast<size_t>(std::min(rowsPerChunk, height) * rowBytes));
+    // Whole rows through a staging buffer of at most 256 KiB (a row is at most 192 KiB): each
+    // read is expanded while it is still in the cache, and the reads stay few, since every call
+    // into the system costs about a microsecond. The buffer lives only for this call and is not
+    // counted in the memory budget; the picture is.
+    constexpr int64_t kStagingBytes = int64_t{256} << 10;
+    const int64_t rowsPerChunk = std::max<int64_t>(1, kStagingBytes / rowBytes);
+    const auto staging = std::make_unique_for_overwrite<uint8_t[]>(
+        static_cast<size_t>(std::min(rowsPerChunk, height) * rowBytes));
     for (int64_t first = 0; first < height; first += rowsPerChunk) {
         const int64_t rows = std::min(rowsPerChunk, height - first);
-        if (Status read = file_.readAt(staging.data(), static_cast<size_t>(rows * rowBytes),
+        if (Status read = file_.readAt(staging.get(), static_cast<size_t>(rows * rowBytes),
                                        offset + first * rowBytes);
             !read)
             return read;
         for (int64_t r = 0; r < rows; ++r) {
             const int64_t row = bottomUp ? height - 1 - (first + r) : first + r;
-            expand24(pixels + row * width * 4, staging.data() + r * rowBytes, width);
+            expand24(pixels + row * width * 4, staging.get() + r * rowBytes, width);
         }
     }
     return done();
