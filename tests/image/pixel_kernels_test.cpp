@@ -134,6 +134,24 @@ TEST_P(KernelIdentity, OpaqueRowsMatchScalarBlendAtFullOpacity) {
             }
 }
 
+// The single form divides by t in floating point in the wider sets; every alpha pair, with every
+// source colour byte over destination colours that vary with it, must give the integer quotient.
+TEST_P(KernelIdentity, SingleFormDivisionIsExactForEveryAlphaPairAndColour) {
+    std::vector<uint32_t> src(256), dst(256), ref(256);
+    for (uint32_t sa = 0; sa < 256; ++sa)
+        for (uint32_t da = 0; da < 256; ++da) {
+            for (uint32_t i = 0; i < 256; ++i) {
+                src[i] = sa << 24 | ((i * 7) & 0xFF) << 16 | (255 - i) << 8 | i;
+                const uint32_t dc = (i * 13 + sa) & 0xFF;
+                dst[i] = da << 24 | (255 - dc) << 16 | ((dc * 5) & 0xFF) << 8 | dc;
+            }
+            ref = dst;
+            scalarKernels().blendCappedRow(bytes(ref, 0), bytes(src, 0), 256, 255);
+            kernels_->blendCappedRow(bytes(dst, 0), bytes(src, 0), 256, 255);
+            ASSERT_EQ(ref, dst) << "sa " << sa << " da " << da;
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(Sets, KernelIdentity,
                          ::testing::Values(SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2,
                                            SimdLevel::Avx512),
