@@ -6,8 +6,14 @@ namespace kavelin {
 
 namespace {
 
-inline uint8_t alphaAt(const uint8_t* row, int32_t x) {
-    return row[int64_t{x} * 4 + 3];
+inline uint32_t pixelAt(const uint8_t* row, int32_t x) {
+    uint32_t v;
+    std::memcpy(&v, row + int64_t{x} * 4, 4);
+    return v;
+}
+
+inline uint32_t alphaAt(const uint8_t* row, int32_t x) {
+    return pixelAt(row, x) >> 24;
 }
 
 } // namespace
@@ -19,14 +25,14 @@ RowSpan measureRow(const uint8_t* row, int32_t width) {
     int32_t end = width;
     while (end > first && alphaAt(row, end - 1) == 0)
         --end;
-    // A plain reduction, which the compiler turns into vector code.
-    uint8_t all = 255;
+    // A plain reduction over whole pixels, which the compiler turns into vector code.
+    uint32_t all = ~0u;
     for (int32_t x = first; x < end; ++x)
-        all &= alphaAt(row, x);
+        all &= pixelAt(row, x);
     RowSpan span;
     span.first = static_cast<uint32_t>(first);
     span.end = static_cast<uint32_t>(end);
-    span.opaque = first < end && all == 255 ? 1 : 0;
+    span.opaque = first < end && all >> 24 == 255 ? 1 : 0;
     return span;
 }
 
