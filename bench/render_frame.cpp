@@ -7,6 +7,9 @@
 // - 1080: 16 layers of 1920 x 1080, with every composing thread, with one, and with one and no
 //   bands (the frame composed whole, layer after layer), beside the machine's memory copy
 //   bandwidth.
+// - 1080 sparse: 16 lower thirds at opacity 255, each 216 opaque rows of a 1920 x 1080 picture
+//   whose other rows are transparent, with the pictures' rows measured (as commands measure
+//   them) and, for comparison, not measured (drawn whole).
 // Times are wall-clock: the composing threads work together.
 
 #include "BenchSummary.h"
@@ -59,20 +62,40 @@ Pictures makePictures(Size size) {
     return list;
 }
 
+// Transparent but for 216 opaque rows, a different place in each picture; `measured` as a
+// command that loads it would leave it.
+Pictures makeLowerThirds(bool measured) {
+    std::mt19937 rng(16);
+    Pictures list;
+    for (int i = 0; i < kHd.layers; ++i) {
+        auto image = std::make_shared<Image>();
+        image->allocate(kHd.width, kHd.height);
+        const int top = (i * 53) % (kHd.height - 216);
+        for (int64_t p = int64_t{top} * kHd.width; p < int64_t{top + 216} * kHd.width; ++p) {
+            const uint32_t v = static_cast<uint32_t>(rng()) | 0xFF000000u;
+            std::memcpy(image->pixels() + p * 4, &v, 4);
+        }
+        if (measured)
+            image->updateCoverage();
+        list.push_back(std::move(image));
+    }
+    return list;
+}
+
 const Pictures& pictures(Size size) {
     static const Pictures pal = makePictures(kPal);
     static const Pictures hd = makePictures(kHd);
     return size.width == kPal.width ? pal : hd;
 }
 
-// Two sets, the layers alternating between them, each showing its picture at opacity 200.
-void fill(Scene& scene, Size size) {
+// Two sets, the layers alternating between them, each showing its picture at `opacity`.
+void fill(Scene& scene, Size size, const Pictures& shown, int32_t opacity = kOpacity) {
     const int32_t sets[2] = {scene.createSet(), scene.createSet()};
     for (int i = 0; i < size.layers; ++i) {
         Layer* layer = scene.findLayer(scene.createLayer(sets[i % 2]));
-        (void)layer->setFrames({pictures(size)[static_cast<size_t>(i)]}, 1, true);
+        (void)layer->setFrames({shown[static_cast<size_t>(i)]}, 1, true);
         layer->setWindow(size.width, size.height);
-        layer->setBlending(1, kOpacity);
+        layer->setBlending(1, opacity);
         layer->show();
     }
 }
@@ -84,10 +107,10 @@ struct FramePath {
     std::unique_ptr<Compositor> compositor;
     std::unique_ptr<FrameBuffer> target;
 
-    FramePath(Size s, CompositorSettings settings)
+    FramePath(Size s, CompositorSettings settings, const Pictures& shown, int32_t opacity)
         : size(s), compositor(Compositor::create(s.width, s.height, {0, 0, 0, 255}, settings)),
           target(FrameBuffer::create(s.width, s.height)) {
-        fill(scene, size);
+        fill(scene, size, shown, opacity);
     }
     void compose() {
         scene.advance();
@@ -96,8 +119,9 @@ struct FramePath {
     }
 };
 
-void composeWith(benchmark::State& state, Size size, CompositorSettings settings) {
-    FramePath path(size, settings);
+void composeWith(benchmark::State& state, Size size, CompositorSettings settings,
+                 const Pictures* shown = nullptr, int32_t opacity = kOpacity) {
+    FramePath path(size, settings, shown != nullptr ? *shown : pictures(size), opacity);
     path.compose(); // warm up: the draw list takes its memory
     if (path.items.size() != static_cast<size_t>(size.layers)) {
         state.SkipWithError("the scene does not draw every layer");
@@ -124,11 +148,20 @@ void BM_compose_1080_1thread_nobands(benchmark::State& state) {
     composeWith(state, kHd, {1, kHd.height});
 }
 
+void BM_compose_1080_sparse(benchmark::State& state) {
+    static const Pictures measured = makeLowerThirds(true);
+    composeWith(state, kHd, {composingThreads(0)}, &measured, 255);
+}
+void BM_compose_1080_sparse_unmeasured(benchmark::State& state) {
+    static const Pictures whole = makeLowerThirds(false);
+    composeWith(state, kHd, {composingThreads(0)}, &whole, 255);
+}
+
 void BM_composeFrame_pal(benchmark::State& state) {
     static std::unique_ptr<Engine> engine = [] {
         std::unique_ptr<Engine> made =
             Engine::create(Format{}, {0, 0, 0, 255}, {composingThreads(0)});
-        fill(*made->scene().forCommand(), kPal);
+        fill(*made->scene().forCommand(), kPal, pictures(kPal));
         return made;
     }();
     engine->composeFrame(); // warm up
@@ -200,6 +233,8 @@ BENCHMARK(BM_compose_1080)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_compose_1080_1thread)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_compose_1080_1thread_nobands)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_pixman_1xOver_1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_compose_1080_sparse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_compose_1080_sparse_unmeasured)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_memcpy_64MiB)->Unit(benchmark::kMillisecond);
 
 // Allocations per composed frame: the counter holds the total over all iterations.
@@ -246,6 +281,11 @@ void summary(const bench::CapturingReporter& r) {
                     bench::ratio(ours, hd16), verdict(ours > 0 && ours <= 0.5 * hd16),
                     readRate / 1e9, bench::ratio(readRate, copyRate));
     }
+    const double sparse = r.realSeconds("BM_compose_1080_sparse");
+    const double whole = r.realSeconds("BM_compose_1080_sparse_unmeasured");
+    std::printf("1080, 16 lower thirds (216 opaque rows each) at opacity 255: %.3f ms with the "
+                "rows measured, %.3f ms drawn whole: ratio %.2f\n",
+                sparse * 1e3, whole * 1e3, bench::ratio(sparse, whole));
 }
 
 } // namespace
