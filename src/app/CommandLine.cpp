@@ -102,36 +102,31 @@ bool takeMemoryLimit(const std::vector<std::string>& args, size_t& i, CommandLin
     return true;
 }
 
-// --clients N, 1 to 64; false when it is not this option.
-bool takeClients(const std::vector<std::string>& args, size_t& i, CommandLine& c,
-                 std::string& error) {
-    if (args[i] != "--clients")
+// `option` N with N from 1 to `most` into `value`; false when it is not this option.
+bool takeCount(const std::vector<std::string>& args, size_t& i, const char* option, int most,
+               int& value, std::string& error) {
+    if (args[i] != option)
         return false;
-    const std::string value = i + 1 < args.size() ? args[++i] : "";
-    int clients = 0;
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), clients);
-    if (ec != std::errc() || end != value.data() + value.size() || clients < 1 ||
-        clients > TcpServer::kMaxClients)
-        error = "--clients needs a number from 1 to 64";
+    const std::string text = i + 1 < args.size() ? args[++i] : "";
+    int number = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec != std::errc() || end != text.data() + text.size() || number < 1 || number > most)
+        error = std::string(option) + " needs a number from 1 to " + std::to_string(most);
     else
-        c.clients = clients;
+        value = number;
     return true;
 }
 
-// --threads N for the server and for render, 1 to 64; false when it is not this option.
+// --clients N: controllers served at once.
+bool takeClients(const std::vector<std::string>& args, size_t& i, CommandLine& c,
+                 std::string& error) {
+    return takeCount(args, i, "--clients", TcpServer::kMaxClients, c.clients, error);
+}
+
+// --threads N for the server and for render: threads that compose a frame.
 bool takeThreads(const std::vector<std::string>& args, size_t& i, CommandLine& c,
                  std::string& error) {
-    if (args[i] != "--threads")
-        return false;
-    const std::string value = i + 1 < args.size() ? args[++i] : "";
-    int threads = 0;
-    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), threads);
-    if (ec != std::errc() || end != value.data() + value.size() || threads < 1 ||
-        threads > CommandLine::kMaxThreads)
-        error = "--threads needs a number from 1 to 64";
-    else
-        c.threads = threads;
-    return true;
+    return takeCount(args, i, "--threads", CommandLine::kMaxThreads, c.threads, error);
 }
 
 // --metrics [ADDRESS:]PORT; false when it is not this option.
