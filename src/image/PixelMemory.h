@@ -24,8 +24,10 @@ constexpr uint64_t kPixelArrayOverhead = 128;
 // An array of width x height pixels, zeroed unless the caller overwrites every pixel anyway, or
 // none when a size is negative, the count exceeds kMaxPixelCount, the memory budget has no
 // room for it or the memory is not granted (both of which the thread's MemoryWatch hears of).
-// A 0 x 0 array is a valid, non-null array.
+// A 0 x 0 array is a valid, non-null array. `quiet` keeps both troubles from the MemoryWatch, for
+// callers that do without the array (a command then still succeeds).
 enum class Fill { Zero, Unset };
-PixelArray allocatePixels(int64_t width, int64_t height, Fill fill = Fill::Zero);
+PixelArray allocatePixels(int64_t width, int64_t height, Fill fill = Fill::Zero,
+                          bool quiet = false);
 
 } // namespace kavelin

@@ -41,7 +41,8 @@ bool RowCoverage::measure(const uint8_t* pixels, int32_t width, int32_t height) 
     if (pixels == nullptr || width < kMinWidth || height < 1)
         return false;
     static_assert(sizeof(RowSpan) == 8);
-    PixelArray spans = allocatePixels(2, height, Fill::Unset);
+    // Without the memory, composition draws whole rows: no trouble for the command.
+    PixelArray spans = allocatePixels(2, height, Fill::Unset, true);
     if (!spans)
         return false;
     for (int32_t y = 0; y < height; ++y) {

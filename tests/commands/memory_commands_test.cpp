@@ -51,6 +51,16 @@ TEST_F(MemoryCommands, WhatWouldPassTheBudgetIsRefusedAndChangesNothing) {
     EXPECT_EQ(layer(0).imageRef(), shown);
 }
 
+// The rows' spans are an extra: without room for them the picture is shown all the same, and
+// drawn whole.
+TEST_F(MemoryCommands, APictureWithoutRoomForItsRowSpansIsStillShown) {
+    run("116");
+    run("121 0");
+    limit.emplace(ScopedMemoryLimit::roomFor(64 * 64 * 4 + kPixelArrayOverhead));
+    walk({{"62 0 64 64", "OK", {"Layer 0 initialized to 64 x 64"}}});
+    EXPECT_EQ(layer(0).image()->coverage(), nullptr);
+}
+
 TEST_F(MemoryCommands, LayersAndSetsTakeAShareSoTheirNumberIsBounded) {
     run("116");
     limit.emplace(ScopedMemoryLimit::roomFor(10 * Scene::kLayerShare + Scene::kLayerShare / 2));
