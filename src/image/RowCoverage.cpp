@@ -36,21 +36,20 @@ RowSpan measureRow(const uint8_t* row, int32_t width) {
     return span;
 }
 
-bool RowCoverage::measure(const uint8_t* pixels, int32_t width, int32_t height) {
+void RowCoverage::measure(const uint8_t* pixels, int32_t width, int32_t height) {
     spans_.reset();
     if (pixels == nullptr || width < kMinWidth || height < 1)
-        return false;
+        return;
     static_assert(sizeof(RowSpan) == 8);
     // Without the memory, composition draws whole rows: no trouble for the command.
     PixelArray spans = allocatePixels(2, height, Fill::Unset, true);
     if (!spans)
-        return false;
+        return;
     for (int32_t y = 0; y < height; ++y) {
         const RowSpan span = measureRow(pixels + int64_t{y} * width * 4, width);
         std::memcpy(spans.get() + int64_t{y} * 8, &span, 8);
     }
     spans_ = std::move(spans);
-    return true;
 }
 
 RowSpan RowCoverage::row(int32_t y) const {

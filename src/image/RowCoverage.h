@@ -22,9 +22,9 @@ class RowCoverage {
 public:
     static constexpr int32_t kMinWidth = 16;
 
-    // Measures the rows of width x height pixels (rows packed tightly); false, leaving the table
-    // empty, when the picture is too narrow or the memory is not granted.
-    bool measure(const uint8_t* pixels, int32_t width, int32_t height);
+    // Measures the rows of width x height pixels (rows packed tightly); the table stays empty
+    // when the picture is too narrow or the memory is not granted.
+    void measure(const uint8_t* pixels, int32_t width, int32_t height);
     void clear() { spans_.reset(); }
 
     bool empty() const { return !spans_; }
