@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <vector>
 
@@ -159,5 +162,26 @@ TEST(WorkerPoolTest, EveryPieceIsDoneOnceInEveryRun) {
                 ASSERT_EQ(done[size_t(i)].load(), i < count ? 1 : 0)
                     << threads << " threads, " << count << " pieces";
         }
+    }
+}
+
+// With two threads, two pieces are done at the same time: each waits until the other has begun.
+TEST(WorkerPoolTest, TheCallerAndAWorkerShareARun) {
+    WorkerPool pool(2);
+    for (int run = 0; run < 20; ++run) {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int begun = 0;
+        bool bothAtOnce = true;
+        auto piece = [&](int32_t) {
+            std::unique_lock lock(mutex);
+            ++begun;
+            changed.notify_all();
+            // Bounded, so that a pool that runs pieces one after another fails instead of hanging.
+            if (!changed.wait_for(lock, std::chrono::seconds(10), [&] { return begun == 2; }))
+                bothAtOnce = false;
+        };
+        pool.run(2, piece);
+        ASSERT_TRUE(bothAtOnce) << "run " << run;
     }
 }
