@@ -1,8 +1,8 @@
 // The real server with media outputs: recordings ended by SIGTERM decode to the composed frames,
 // a stream reaches a receiver on loopback, and streams whose receivers are away hold up neither
 // a raw output beside them nor the frame rate.
-#include "support/ChildProcess.h"
 #include "support/FrameCollector.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 #include "support/TgaWriter.h"
@@ -24,14 +24,11 @@ constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 4;
 class MediaOutputsTest : public ::testing::Test {
 protected:
     std::unique_ptr<ChildProcess> start(const std::vector<std::string>& outputs) {
-        std::vector<std::string> args{KAVELIN_BINARY,       "--headless", "--port",
-                                      std::to_string(port), "--listen",   "127.0.0.1"};
+        std::vector<std::string> options;
         for (const std::string& output : outputs)
-            args.insert(args.end(), {"--output", output});
-        auto server = std::make_unique<ChildProcess>(args, std::map<std::string, std::string>{},
-                                                     temp.file("log.txt"), temp.file("log.txt"));
-        EXPECT_TRUE(waitUntil([&] { return log().find("Ready.\n") != std::string::npos; }))
-            << log();
+            options.insert(options.end(), {"--output", output});
+        auto server = startHeadless(port, options, temp.file("log.txt"));
+        EXPECT_TRUE(becameReady(temp.file("log.txt"))) << log();
         return server;
     }
     std::string log() const { return readFile(temp.file("log.txt")); }
