@@ -71,12 +71,6 @@ TEST_F(MetricsE2eTest, TwoControllersAndAScraperMeanwhile) {
     Client c(port); // no room: waits, and is counted as waiting
     EXPECT_TRUE(waitUntil([&] { return value("kavelin_clients_waiting") == 1; }));
 
-    // On a loaded machine frames may be late: then the reason, on one line.
-    const HttpReply health = httpGet(metricsPort, "/health");
-    EXPECT_TRUE((health.status == 200 && health.body == "ok\n") ||
-                (health.status == 503 && health.body.find('\n') == health.body.size() - 1))
-        << health.status << " " << health.body;
-
     server->signal(SIGTERM);
     EXPECT_EQ(server->wait(10000), 0);
 }
