@@ -182,13 +182,15 @@ TEST(LineBreak, BreaksAtTheLastSpaceWithinTheFitAndConsumesOneUnit) {
         size_t fit, length, consumed;
     };
     for (const Case& c : {
-             Case{u"one two three", 9, 7, 8}, // 'one two t' still breaks after 'one two'
-             Case{u"three", 5, 5, 6},         // the end of the text is a break
-             Case{u"overlong", 3, 3, 3},      // a word without a space is cut
-             Case{u" x", 1, 1, 1},            // index 0 is never a break: no empty line
-             Case{u"ab\rcd", 3, 2, 3},        // tab to carriage return break as spaces do
-             Case{u"ab\u3000cd", 3, 2, 3},    // and so do Unicode space separators
-             Case{u"ab\u00A0cd", 3, 3, 3},    // the no-break space does not
+             Case{u"one two three", 7, 7, 8},  // the unit right after the fit is a space
+             Case{u"one two three", 9, 7, 8},  // 'one two t' still breaks after 'one two'
+             Case{u"one two  three", 7, 7, 8}, // one of two spaces is consumed
+             Case{u"three", 5, 5, 6},          // the end of the text is a break
+             Case{u"overlong", 3, 3, 3},       // a word without a space is cut
+             Case{u" x", 1, 1, 1},             // index 0 is never a break: no empty line
+             Case{u"ab\rcd", 3, 2, 3},         // tab to carriage return break as spaces do
+             Case{u"ab\u3000cd", 3, 2, 3},     // and so do Unicode space separators
+             Case{u"ab\u00A0cd", 3, 3, 3},     // the no-break space does not
          }) {
         const LineBreak b = breakLine(c.text, c.fit);
         EXPECT_EQ(std::pair(b.length, b.consumed), std::pair(c.length, c.consumed)) << c.fit;
