@@ -1,7 +1,7 @@
 // The real program, headless, given files that are not what they claim to be, with and without
 // a media folder: every such line gets ERROR at once, says why in the log, and leaves the
 // pictures and fonts it would have replaced as they were.
-#include "support/ChildProcess.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 #include "support/TgaWriter.h"
@@ -75,12 +75,9 @@ protected:
     // Runs the table against the program started with `options`, files named with `place`.
     void walk(const std::vector<std::string>& options, const std::string& place, bool inMedia) {
         const uint16_t port = freePort();
-        std::vector<std::string> argv{KAVELIN_BINARY,       "--headless", "--port",
-                                      std::to_string(port), "--listen",   "127.0.0.1"};
-        argv.insert(argv.end(), options.begin(), options.end());
         const std::string out = temp.file(inMedia ? "media.txt" : "plain.txt");
-        ChildProcess server(argv, {}, out, out);
-        ASSERT_TRUE(waitUntil([&] { return readFile(out).find("Ready.\n") != std::string::npos; }));
+        const auto server = startHeadless(port, options, out);
+        ASSERT_TRUE(becameReady(out));
         Client client(port);
         ASSERT_TRUE(client.connected());
         const auto ask = [&](const std::string& line) {

@@ -1,7 +1,7 @@
 // The real program under an address-space limit (prlimit --as), sent the requests that would
 // take more memory than it has: every line is answered, the program lives on, and its resident
 // memory stays within the budget.
-#include "support/ChildProcess.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 #include "support/TgaWriter.h"
@@ -81,7 +81,7 @@ protected:
                                                {"XDG_CACHE_HOME", temp.file("xdg")},
                                                {"HOME", temp.path().string()}},
             temp.file("out.txt"), temp.file("out.txt"));
-        ASSERT_TRUE(waitUntil([&] { return log().find("Ready.\n") != std::string::npos; }));
+        ASSERT_TRUE(becameReady(temp.file("out.txt")));
         client = std::make_unique<Client>(port);
         ASSERT_TRUE(client->connected());
     }

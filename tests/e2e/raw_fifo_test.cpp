@@ -1,8 +1,8 @@
 // The real server with two raw outputs on FIFOs: both get the same frames, and a reader that
 // stops reading holds up neither the other output nor the frame rate.
-#include "support/ChildProcess.h"
 #include "support/FifoReader.h"
 #include "support/FrameCollector.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 #include "support/TgaWriter.h"
@@ -33,12 +33,9 @@ TEST(RawFifoOutputs, BothGetTheSameFramesAndAStalledReaderHoldsUpNeitherTheOther
     ASSERT_FALSE(crawl.empty());
     FrameCollector a(fifos[0], kFrameBytes), b(fifos[1], kFrameBytes);
     const uint16_t port = freePort();
-    ChildProcess server({KAVELIN_BINARY, "--headless", "--port", std::to_string(port), "--listen",
-                         "127.0.0.1", "--output", "raw:" + fifos[0], "--output", "raw:" + fifos[1]},
-                        {}, temp.file("out.txt"), temp.file("out.txt"));
-    ASSERT_TRUE(waitUntil([&] {
-        return readFile(temp.file("out.txt")).find("Ready.\n") != std::string::npos;
-    })) << readFile(temp.file("out.txt"));
+    auto server = startHeadless(
+        port, {"--output", "raw:" + fifos[0], "--output", "raw:" + fifos[1]}, temp.file("out.txt"));
+    ASSERT_TRUE(becameReady(temp.file("out.txt"))) << readFile(temp.file("out.txt"));
     {
         Client client(port);
         for (const std::string& line : crawl) {
@@ -55,8 +52,8 @@ TEST(RawFifoOutputs, BothGetTheSameFramesAndAStalledReaderHoldsUpNeitherTheOther
     b.paused = false;
     const size_t beforeResume = b.frames().size();
     ASSERT_TRUE(b.waitForFrames(beforeResume + 20));
-    server.signal(SIGTERM);
-    EXPECT_EQ(server.wait(5000), 0);
+    server->signal(SIGTERM);
+    EXPECT_EQ(server->wait(5000), 0);
 
     // While b stalled, a lost no more than one frame in a row: no gap over 80 ms of picture
     // time (a crawl step is a 40 ms frame). On the wall clock it kept the format's rate, and

@@ -2,7 +2,7 @@
 // a long pipelined file, and servers that cannot be reached or do not answer.
 #include "app/SendLine.h"
 
-#include "support/ChildProcess.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 
@@ -18,13 +18,8 @@ namespace {
 class SendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{KAVELIN_BINARY, "--headless", "--port", std::to_string(port),
-                                     "--listen", "127.0.0.1"},
-            std::map<std::string, std::string>{}, temp.file("server.txt"), temp.file("server.txt"));
-        ASSERT_TRUE(waitUntil([&] {
-            return readFile(temp.file("server.txt")).find("Ready.\n") != std::string::npos;
-        }));
+        server = startHeadless(port, {}, temp.file("server.txt"));
+        ASSERT_TRUE(becameReady(temp.file("server.txt")));
     }
     // `kavelin send` with these options on a file of these bytes; its error text in `err`.
     ProgramResult send(const std::string& input, const std::string& options = "") {

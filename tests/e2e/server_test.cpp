@@ -1,5 +1,5 @@
 // Starts the real program headless on a free loopback port and talks to it as a client would.
-#include "support/ChildProcess.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 
@@ -14,11 +14,7 @@ protected:
     // The program, with its standard output in `name`.txt and its errors in `name`.err.
     std::unique_ptr<ChildProcess> start(const std::string& name,
                                         const std::vector<std::string>& options = {}) {
-        std::vector<std::string> args{KAVELIN_BINARY,       "--headless", "--port",
-                                      std::to_string(port), "--listen",   "127.0.0.1"};
-        args.insert(args.end(), options.begin(), options.end());
-        return std::make_unique<ChildProcess>(args, std::map<std::string, std::string>{},
-                                              temp.file(name + ".txt"), temp.file(name + ".err"));
+        return startHeadless(port, options, temp.file(name + ".txt"), temp.file(name + ".err"));
     }
     std::string out(const std::string& name) const { return readFile(temp.file(name + ".txt")); }
 
@@ -30,7 +26,7 @@ protected:
 
 TEST_F(HeadlessServerTest, TypicalSessionThenShutdownBySignal) {
     auto server = start("out");
-    ASSERT_TRUE(waitUntil([&] { return out("out").find("Ready.\n") != std::string::npos; }));
+    ASSERT_TRUE(becameReady(temp.file("out.txt")));
     {
         Client client(port);
         ASSERT_TRUE(client.connected());
@@ -63,7 +59,7 @@ TEST_F(HeadlessServerTest, TypicalSessionThenShutdownBySignal) {
 
 TEST_F(HeadlessServerTest, StalledClientsAreDisconnectedByTheTimeoutsGiven) {
     auto server = start("stall", {"--line-timeout", "0.3", "--idle-timeout", "0.5"});
-    ASSERT_TRUE(waitUntil([&] { return out("stall").find("Ready.\n") != std::string::npos; }));
+    ASSERT_TRUE(becameReady(temp.file("stall.txt")));
     {
         Client half(port); // as a terminal sends it, then half a line
         ASSERT_TRUE(half.send("116\r\n116"));

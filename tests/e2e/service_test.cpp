@@ -1,6 +1,6 @@
 // The real program under a service manager's eyes: the notifications it sends on a socket the
 // test binds, and its log lines for machines and for the journal.
-#include "support/ChildProcess.h"
+#include "support/HeadlessServer.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 
@@ -8,7 +8,6 @@
 
 #include <fstream>
 #include <iomanip>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
@@ -53,10 +52,7 @@ protected:
     std::unique_ptr<ChildProcess> start(const std::string& name,
                                         const std::map<std::string, std::string>& env,
                                         const std::vector<std::string>& options = {}) {
-        std::vector<std::string> args{KAVELIN_BINARY,       "--headless", "--port",
-                                      std::to_string(port), "--listen",   "127.0.0.1"};
-        args.insert(args.end(), options.begin(), options.end());
-        return std::make_unique<ChildProcess>(args, env, temp.file(name), temp.file(name));
+        return startHeadless(port, options, temp.file(name), "", env);
     }
     std::string out(const std::string& name) const { return readFile(temp.file(name)); }
     // JOURNAL_STREAM for a file that the program's standard output will be (the file is made
@@ -100,16 +96,16 @@ TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStopping) {
     EXPECT_NE(out("out").find("Ready.\n"), std::string::npos) << out("out");
 }
 
+// How each level is written is in tests/engine/log_style_test.cpp; here, that the program
+// stamps its lines with the time they were made and gives the journal their priorities.
 TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorities) {
     const auto before = std::chrono::system_clock::now();
     auto server =
         start("out", {{"JOURNAL_STREAM", journalStreamOf("out")}}, {"--log-format", "timestamped"});
-    ASSERT_TRUE(waitUntil([&] { return out("out").find("Ready.\n") != std::string::npos; }));
+    ASSERT_TRUE(becameReady(temp.file("out")));
     {
         Client client(port);
-        ASSERT_TRUE(client.send("66 0\n116\n1003\n"));
-        EXPECT_EQ(client.readLine(), "ERROR\n");
-        EXPECT_EQ(client.readLine(), "OK 0\n");
+        ASSERT_TRUE(client.send("66 0\n"));
         EXPECT_EQ(client.readLine(), "ERROR\n");
     }
     ASSERT_TRUE(waitUntil([&] { return out("out").find("Disconnected") != std::string::npos; }));
@@ -117,34 +113,22 @@ TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorit
     EXPECT_EQ(server->wait(5000), 0);
     const auto after = std::chrono::system_clock::now();
 
-    const std::regex shape(
-        R"(<([346])>(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z) (INFO|WARN|ERROR) (.*))");
-    const std::map<std::string, std::string> priorities{
-        {"3", "ERROR"}, {"4", "WARN"}, {"6", "INFO"}};
-    std::vector<std::string> texts;
+    const std::regex shape(R"(<([36])>(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z) (INFO|ERROR) (.*))");
+    std::string texts;
     std::istringstream lines(out("out"));
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
-        EXPECT_EQ(priorities.at(m[1]), m[3]) << line;
         std::tm utc{};
         std::istringstream(m[2].str()) >> std::get_time(&utc, "%Y-%m-%dT%H:%M:%S");
         const auto time = std::chrono::system_clock::from_time_t(::timegm(&utc));
         EXPECT_GE(time, std::chrono::floor<std::chrono::seconds>(before)) << line;
         EXPECT_LE(time, after) << line;
-        texts.push_back(m[3].str() + " " + m[4].str());
+        texts += m[1].str() + " " + m[3].str() + " " + m[4].str() + "\n";
     }
-    const std::vector<std::string> expected{
-        "INFO Kavelin 4.0 initializing...",
-        "INFO Server initializing...",
-        "INFO Ready.",
-        "INFO Connection established to 127.0.0.1",
-        "ERROR ERROR : Missing arguments for command 66.",
-        "INFO (HeadlessOutput) Unsupported command (1003)",
-        "INFO - Disconnected!!!",
-        "INFO Server shutting down...",
-    };
-    EXPECT_EQ(texts, expected);
+    EXPECT_NE(texts.find("6 INFO Ready.\n"), std::string::npos) << texts;
+    EXPECT_NE(texts.find("3 ERROR ERROR : Missing arguments for command 66.\n"), std::string::npos)
+        << texts;
 }
 
 TEST_F(ServiceTest, PlainLinesGetOnlyThePriorityAndOnlyWhenStandardOutputIsTheJournal) {
@@ -154,7 +138,7 @@ TEST_F(ServiceTest, PlainLinesGetOnlyThePriorityAndOnlyWhenStandardOutputIsTheJo
     auto elsewhere = start("elsewhere", {{"JOURNAL_STREAM", journalStreamOf("journal")}},
                            {"--port", std::to_string(freePort()), "--log-format", "plain"});
     for (const char* name : {"journal", "elsewhere"})
-        ASSERT_TRUE(waitUntil([&] { return out(name).find("Ready.\n") != std::string::npos; }));
+        ASSERT_TRUE(becameReady(temp.file(name)));
     journal->signal(SIGTERM);
     elsewhere->signal(SIGTERM);
     EXPECT_EQ(journal->wait(5000), 0);

@@ -56,24 +56,29 @@ public:
     Lines lines_;
 };
 
-class CommandServerTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        server = std::make_unique<CommandServer>(log, 0, "127.0.0.1");
-        ASSERT_TRUE(server->start());
-        ASSERT_NE(server->port(), 0);
+// A started server on a loopback port whose lines go to a RecordingExecutor.
+struct Served {
+    explicit Served(kavelin::ClientTimeouts timeouts = {}, int clients = 1)
+        : server(std::make_unique<CommandServer>(log, 0, "127.0.0.1", timeouts, clients)) {
+        EXPECT_TRUE(server->start());
+        EXPECT_NE(server->port(), 0);
         server->setExecutor(executor.function());
     }
-    // A new client gets the answer to one line: the server is free and serving.
-    void expectServed() {
-        Client client(server->port());
-        ASSERT_TRUE(client.send("7 next\n"));
-        EXPECT_EQ(client.readLine(), "OK next\n");
-    }
+    uint16_t port() const { return server->port(); }
 
     RecordingLog log;
     RecordingExecutor executor;
     std::unique_ptr<CommandServer> server;
+};
+
+class CommandServerTest : public ::testing::Test, public Served {
+protected:
+    // A new client gets the answer to one line: the server is free and serving.
+    void expectServed() {
+        Client client(port());
+        ASSERT_TRUE(client.send("7 next\n"));
+        EXPECT_EQ(client.readLine(), "OK next\n");
+    }
 };
 
 } // namespace
@@ -147,11 +152,8 @@ TEST_F(CommandServerTest, GarbageAndResetClientsNeverDisturbTheNext) {
 // a half-sent line, nor replies left unread, nor a line timeout of the one holds up the other.
 // A third waits in the backlog, counted as waiting, until one leaves.
 TEST(CommandServerClients, TwoControllersAreServedAtOnceAndAThirdWaitsForAPlace) {
-    RecordingLog log;
-    RecordingExecutor executor;
-    CommandServer server(log, 0, "127.0.0.1", {0.3, 0}, 2);
-    ASSERT_TRUE(server.start());
-    server.setExecutor(executor.function());
+    Served s({0.3, 0}, 2);
+    CommandServer& server = *s.server;
     auto a = std::make_unique<Client>(server.port());
     Client b(server.port());
     for (int i = 0; i < 20; ++i) {
@@ -161,7 +163,7 @@ TEST(CommandServerClients, TwoControllersAreServedAtOnceAndAThirdWaitsForAPlace)
         EXPECT_EQ(b.readLine(), "OK b" + n + "\n");
         EXPECT_EQ(b.readLine(), "OK c" + n + "\n");
     }
-    EXPECT_EQ(executor.lines().size(), 60u);
+    EXPECT_EQ(s.executor.lines().size(), 60u);
     EXPECT_EQ(server.clientsConnected(), 2);
 
     // a: megabytes of replies it does not read; b is answered meanwhile.
@@ -191,9 +193,9 @@ TEST(CommandServerClients, TwoControllersAreServedAtOnceAndAThirdWaitsForAPlace)
     EXPECT_EQ(d.readLine(), "OK fourth\n");
     EXPECT_TRUE(kavelin::test::waitUntil([&] { return server.clientsConnected() == 2; }));
     const std::string connected = "Connection established to 127.0.0.1\n";
-    EXPECT_EQ(diagnostics(log), "Server initializing...\n" + connected + connected +
-                                    "- Disconnected: a line not ended within 0.3 s.\n" + connected +
-                                    "- Disconnected!!!\n" + connected);
+    EXPECT_EQ(diagnostics(s.log), "Server initializing...\n" + connected + connected +
+                                      "- Disconnected: a line not ended within 0.3 s.\n" +
+                                      connected + "- Disconnected!!!\n" + connected);
 }
 
 // A client that leaves a line unfinished, or sends nothing, past its timeout is disconnected
@@ -214,22 +216,18 @@ TEST(CommandServerTimeouts, AStalledClientIsDisconnectedAndTheNextServed) {
         {{0.2, 0.3}, "7 half", "", "- Disconnected: a line not ended within 0.2 s.\n"},
     };
     for (const Case& c : cases) {
-        RecordingLog log;
-        RecordingExecutor executor;
-        CommandServer server(log, 0, "127.0.0.1", c.timeouts);
-        ASSERT_TRUE(server.start());
-        server.setExecutor(executor.function());
-        Client stalled(server.port());
+        Served s(c.timeouts);
+        Client stalled(s.port());
         ASSERT_TRUE(stalled.send(c.sent));
         if (!c.reply.empty()) {
             EXPECT_EQ(stalled.readLine(), c.reply) << c.why;
         }
-        Client next(server.port()); // waits in the backlog
+        Client next(s.port()); // waits in the backlog
         ASSERT_TRUE(next.send("7 next\n"));
         EXPECT_TRUE(stalled.closedWithoutReply()) << c.why;
         EXPECT_EQ(next.readLine(), "OK next\n") << c.why;
         const std::string connected = "Connection established to 127.0.0.1\n";
-        EXPECT_EQ(diagnostics(log), "Server initializing...\n" + connected + c.why + connected);
+        EXPECT_EQ(diagnostics(s.log), "Server initializing...\n" + connected + c.why + connected);
     }
 }
 
@@ -237,12 +235,8 @@ TEST(CommandServerTimeouts, AStalledClientIsDisconnectedAndTheNextServed) {
 // is silent before its first line or between lines keeps its connection.
 TEST(CommandServerTimeouts, ASilentClientStaysWithoutAnIdleTimeout) {
     for (const std::string before : {"", "7 one\n"}) {
-        RecordingLog log;
-        RecordingExecutor executor;
-        CommandServer server(log, 0, "127.0.0.1", {0.1, 0});
-        ASSERT_TRUE(server.start());
-        server.setExecutor(executor.function());
-        Client client(server.port());
+        Served s({0.1, 0});
+        Client client(s.port());
         ASSERT_TRUE(client.send(before));
         if (!before.empty()) {
             ASSERT_EQ(client.readLine(), "OK one\n");
@@ -250,7 +244,7 @@ TEST(CommandServerTimeouts, ASilentClientStaysWithoutAnIdleTimeout) {
         EXPECT_TRUE(client.silentFor(400)) << before; // four line timeouts: still open
         ASSERT_TRUE(client.send("7 still\n"));
         EXPECT_EQ(client.readLine(), "OK still\n") << before;
-        EXPECT_EQ(diagnostics(log),
+        EXPECT_EQ(diagnostics(s.log),
                   "Server initializing...\nConnection established to 127.0.0.1\n");
     }
 }
@@ -279,27 +273,23 @@ TEST(CommandServerStart, LinesBeforeTheExecutorAreRefusedAndAPortIsNotTakenTwice
 TEST(CommandServerStop, ReturnsPromptlyWhereverTheServerWaits) {
     // "line": in the middle of a line, with its timeout running.
     for (const std::string waitsIn : {"accept", "recv", "line", "send"}) {
-        RecordingLog log;
-        RecordingExecutor executor;
-        auto server = std::make_unique<CommandServer>(log, 0, "127.0.0.1");
-        ASSERT_TRUE(server->start());
-        server->setExecutor(executor.function());
+        Served s;
         std::optional<Client> client;
         const std::string connected =
             waitsIn == "accept" ? "" : "Connection established to 127.0.0.1\n";
         if (!connected.empty()) {
-            client.emplace(server->port());
+            client.emplace(s.port());
             ASSERT_TRUE(client->send(waitsIn == "recv"   ? "7 x\n"
                                      : waitsIn == "line" ? "7 x\n7 y"
                                                          : repeated("8\n", 20000)));
             ASSERT_FALSE(client->readLine().empty()); // connected and served
         }
         const auto before = std::chrono::steady_clock::now();
-        server.reset();
+        s.server.reset();
         EXPECT_LT(std::chrono::steady_clock::now() - before, 1s) << waitsIn;
         EXPECT_TRUE(waitsIn == "accept" || waitsIn == "send" || client->closedWithoutReply());
         // Cut off by the stop: neither a disconnection nor a send error is reported.
-        EXPECT_EQ(diagnostics(log),
+        EXPECT_EQ(diagnostics(s.log),
                   "Server initializing...\n" + connected + "Server shutting down...\n");
     }
 }

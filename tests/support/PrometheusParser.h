@@ -1,15 +1,17 @@
 #pragma once
 
-// Reads Prometheus's text exposition format (0.0.4) strictly, as a scraper would, and checks
-// what a scraper relies on: every sample belongs to a family declared with HELP and TYPE before
-// it, names and labels are well formed, label values are escaped, no series comes twice, and a
-// histogram's buckets are cumulative up to a +Inf bucket equal to its count.
+// Reads Prometheus's text exposition format (0.0.4) and checks what a scraper relies on in how a
+// page is put together: every sample belongs to a family declared once with HELP and TYPE
+// before it, no series comes twice, and a histogram's buckets are cumulative up to a +Inf bucket
+// equal to its count. How each line is spelled (names, escapes, numbers) is pinned byte for
+// byte by the text's own test, tests/net/http_test.cpp.
 
 #include <charconv>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,26 +40,9 @@ struct Exposition {
 
 namespace prometheus_detail {
 
-inline bool nameChar(char c, bool first, bool colon) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (colon && c == ':') ||
-           (!first && c >= '0' && c <= '9');
-}
-
-// A metric name (colons allowed) or label name at `at`; empty when none.
-inline std::string takeName(const std::string& line, size_t& at, bool colon) {
-    const size_t start = at;
-    while (at < line.size() && nameChar(line[at], at == start, colon))
-        ++at;
-    return line.substr(start, at - start);
-}
-
 inline std::optional<double> number(const std::string& text) {
     if (text == "+Inf")
         return INFINITY;
-    if (text == "-Inf")
-        return -INFINITY;
-    if (text == "NaN")
-        return NAN;
     double v = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size())
@@ -65,18 +50,16 @@ inline std::optional<double> number(const std::string& text) {
     return v;
 }
 
-// The family a sample name belongs to, given the declared types.
+// The family a sample name belongs to: a histogram's for its _bucket, _sum and _count.
 inline std::string familyOf(const std::string& name,
                             const std::map<std::string, std::string>& types) {
-    for (const char* suffix : {"_bucket", "_sum", "_count"}) {
-        const std::string s = suffix;
-        if (name.size() > s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0) {
-            const std::string base = name.substr(0, name.size() - s.size());
-            const auto it = types.find(base);
-            if (it != types.end() && it->second == "histogram")
+    for (const std::string suffix : {"_bucket", "_sum", "_count"})
+        if (name.size() > suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            const std::string base = name.substr(0, name.size() - suffix.size());
+            if (const auto it = types.find(base); it != types.end() && it->second == "histogram")
                 return base;
         }
-    }
     return name;
 }
 
@@ -90,76 +73,36 @@ inline Exposition parsePrometheus(const std::string& text) {
         if (e.error.empty())
             e.error = why + ": '" + line + "'";
     };
-    if (!text.empty() && text.back() != '\n')
-        fail("no line feed at the end", text.substr(text.rfind('\n') + 1));
-    size_t begin = 0;
-    for (size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
-        const std::string line = text.substr(begin, end - begin);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
         if (line.rfind("# HELP ", 0) == 0 || line.rfind("# TYPE ", 0) == 0) {
-            size_t at = 7;
-            const std::string name = takeName(line, at, true);
-            if (name.empty() || at >= line.size() || line[at] != ' ')
-                fail("malformed comment", line);
-            if (sampled.count(name))
-                fail("HELP or TYPE after the family's samples", line);
+            const size_t space = line.find(' ', 7);
+            const std::string name = line.substr(7, space - 7);
             auto& map = line[2] == 'H' ? e.helps : e.types;
-            if (map.count(name))
-                fail("HELP or TYPE given twice", line);
-            map[name] = at < line.size() ? line.substr(at + 1) : "";
-            if (line[2] == 'T' &&
-                !std::set<std::string>{"counter", "gauge", "histogram", "summary", "untyped"}.count(
-                    map[name]))
-                fail("unknown type", line);
+            if (sampled.count(name) || map.count(name))
+                fail("HELP or TYPE given twice or after the family's samples", line);
+            map[name] = space == std::string::npos ? "" : line.substr(space + 1);
             continue;
         }
         if (line.empty() || line[0] == '#')
             continue;
+        // NAME{LABEL="VALUE",...} VALUE; a label value may hold blanks, the value none.
+        const size_t brace = line.find('{'), space = line.rfind(' ');
         PromSample s;
-        size_t at = 0;
-        s.name = takeName(line, at, true);
-        if (s.name.empty())
-            fail("no metric name", line);
-        if (at < line.size() && line[at] == '{') {
-            ++at;
-            while (at < line.size() && line[at] != '}') {
-                const std::string label = takeName(line, at, false);
-                if (label.empty() || line.compare(at, 2, "=\"") != 0) {
-                    fail("malformed label", line);
-                    break;
-                }
-                at += 2;
-                std::string value;
-                for (; at < line.size() && line[at] != '"'; ++at) {
-                    if (line[at] != '\\') {
-                        value += line[at];
-                        continue;
-                    }
-                    const char next = at + 1 < line.size() ? line[++at] : 0;
-                    if (next == 'n')
-                        value += '\n';
-                    else if (next == '\\' || next == '"')
-                        value += next;
-                    else
-                        fail("bad escape in a label value", line);
-                }
-                if (at >= line.size())
-                    fail("label value without its closing quote", line);
-                ++at;
-                if (s.labels.count(label))
-                    fail("label given twice", line);
-                s.labels[label] = value;
-                if (at < line.size() && line[at] == ',')
-                    ++at;
+        s.name = line.substr(0, std::min(brace, space));
+        for (size_t at = brace + 1; brace < space && at < line.size() && line[at] != '}';) {
+            const size_t equals = line.find("=\"", at);
+            if (equals == std::string::npos) {
+                fail("malformed label", line);
+                break;
             }
-            if (at >= line.size())
-                fail("labels without their closing brace", line);
-            ++at;
+            std::string& value = s.labels[line.substr(at, equals - at)];
+            for (at = equals + 2; at < space && line[at] != '"'; ++at)
+                value += line[at] != '\\' ? line[at] : line[++at] == 'n' ? '\n' : line[at];
+            at += line[at + 1] == ',' ? 2 : 1;
         }
-        if (at >= line.size() || line[at] != ' ') {
-            fail("no space before the value", line);
-            continue;
-        }
-        const std::optional<double> value = number(line.substr(at + 1));
+        const std::optional<double> value =
+            space == std::string::npos ? std::nullopt : number(line.substr(space + 1));
         if (!value)
             fail("malformed value", line);
         s.value = value.value_or(0);
@@ -182,10 +125,8 @@ inline Exposition parsePrometheus(const std::string& text) {
         for (const PromSample& s : e.samples) {
             if (s.name != family + "_bucket")
                 continue;
-            if (!s.labels.count("le") || !number(s.labels.at("le")))
-                fail("a bucket without a numeric le", s.name);
-            else if (s.value < previous)
-                fail("buckets not cumulative", s.name + " le=" + s.labels.at("le"));
+            if (!s.labels.count("le") || !number(s.labels.at("le")) || s.value < previous)
+                fail("a bucket without a numeric le, or not cumulative", s.name);
             else if (s.labels.at("le") == "+Inf")
                 inf = s.value;
             previous = s.value;
