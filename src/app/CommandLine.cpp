@@ -263,7 +263,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
 const char* usageText() {
     return "Usage:\n"
            "  kavelin [--headless] [--port N] [--listen ADDRESS] [--line-timeout S]\n"
-           "          [--idle-timeout S] [--format NAME] [--output SPEC]...\n"
+           "          [--idle-timeout S] [--format NAME] [--output TARGET]...\n"
            "          [--key composed|clean] [--media DIR] [--memory-limit SIZE]\n"
            "          [--log-format plain|timestamped] [--clients N]\n"
            "          [--metrics [ADDRESS:]PORT] [--threads N] [--config FILE]\n"
@@ -294,7 +294,7 @@ const char* usageText() {
            "  --format NAME     pal (default), 720p50, 720p5994, 1080i50, 1080i5994, 1080p25,\n"
            "                    1080p2997, 1080p50, 1080p5994, 2160p25, 2160p50, or WxH@RATE[i]\n"
            "                    with RATE N or N/D frames a second (1920x1080@30000/1001)\n"
-           "  --output SPEC     where the frames go, repeatable: window (the default with\n"
+           "  --output TARGET   where the frames go, repeatable: window (the default with\n"
            "                    windows), raw:PATH (every frame's bytes, B G R A, to a file, "
            "which\n"
            "                    is replaced, or to a FIFO), PATH.mkv (FFV1 with alpha), PATH.mov\n"

@@ -39,7 +39,7 @@ struct CommandLine {
     uint64_t memoryLimit = 0;
     // --log-format timestamped: log lines on standard output behind their time and level
     bool timestampedLog = false;
-    // --output SPEC, in the order given: "window" or "raw:PATH"
+    // --output TARGET, in the order given: "window" or "raw:PATH"
     std::vector<std::string> outputs;
     // --media DIR, opened while the arguments are read (none: paths as given)
     std::shared_ptr<const MediaFolder> media;

@@ -6,7 +6,7 @@
 namespace kavelin {
 
 // A long option of the server, as its usage line shows it: `[--headless]` is a switch,
-// `[--port N]` takes a value, `[--output SPEC]...` takes one each time it is given.
+// `[--port N]` takes a value, `[--output TARGET]...` takes one each time it is given.
 struct ServerOption {
     std::string name; // without the dashes
     bool takesValue = false;
