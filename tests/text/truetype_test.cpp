@@ -2,7 +2,6 @@
 // faces, the font system's lifetime and the glyph cache.
 #include "support/ScopedMemoryLimit.h"
 #include "text/DropShadowEffect.h"
-#include "text/FontFile.h"
 #include "text/FontMatch.h"
 #include "text/FontSystem.h"
 #include "text/GlyphCache.h"
@@ -156,24 +155,6 @@ TEST_F(TrueTypeTest, FontFilesNamedByPath) {
     const Status outside = font.load(serif.file.c_str(), 24, false, false, 1, 11, *media);
     EXPECT_EQ(outside ? "loaded" : outside.reason(),
               serif.file + ": leads outside the media folder");
-}
-
-// Faces of one unchanged file share its bytes; a changed file is read anew.
-TEST(FontFileTest, AnUnchangedFileIsHeldOnce) {
-    test::TempDir dir("kavelin-fontbytes");
-    const std::string path = dir.file("face.ttf");
-    std::ofstream(path) << "face";
-    const auto read = [&] {
-        Result<ReadableFile> file = ReadableFile::open(path);
-        return file ? readFontFile(*file).value() : nullptr;
-    };
-    const FontBytes first = read();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(read(), first);
-    std::ofstream(path, std::ios::app) << "s";
-    const FontBytes changed = read();
-    EXPECT_NE(changed, first);
-    EXPECT_EQ(std::string(changed->begin(), changed->end()), "faces");
 }
 
 TEST(LineBreak, BreaksAtTheLastSpaceWithinTheFitAndConsumesOneUnit) {
