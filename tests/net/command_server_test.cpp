@@ -112,23 +112,6 @@ TEST_F(CommandServerTest, LongestLineIsServedOneMoreByteDropsTheClientSilently) 
     EXPECT_EQ(diagnostics(log).rfind("Server initializing...\n" + connected + connected, 0), 0u);
 }
 
-TEST_F(CommandServerTest, ClientsAreServedOneAfterAnother) {
-    auto first = std::make_unique<Client>(server->port());
-    ASSERT_TRUE(first->send("7 one\n7 part"));
-    ASSERT_EQ(first->readLine(), "OK one\n");
-    Client second(server->port()); // waits in the backlog
-    ASSERT_TRUE(second.connected());
-    ASSERT_TRUE(second.send("7 two\n"));
-    EXPECT_TRUE(second.silentFor(150));
-    first.reset(); // the partial line is never executed
-    EXPECT_EQ(second.readLine(), "OK two\n");
-    EXPECT_EQ(executor.lines(), (Lines{"7 one", "7 two"}));
-    EXPECT_TRUE(kavelin::test::waitUntil([&] {
-        return diagnostics(log).find("127.0.0.1\n- Disconnected!!!\nConnection established") !=
-               std::string::npos;
-    }));
-}
-
 TEST_F(CommandServerTest, GarbageAndResetClientsNeverDisturbTheNext) {
     {
         Client client(server->port()); // a megabyte without a line feed
