@@ -151,12 +151,11 @@ TEST_F(SpriteFontTest, FailedLoadsLeaveTheFontAsItWas) {
     // A path that fits, but whose effect sheet's name would not.
     const std::string fits = std::string(kFontPathSize - 1 - dir.size() - 1 - 4, 'n') + ".tga";
     writeSheet(fits, 3, 4, 3);
-    // Sheets whose spacing files cannot be read: a FIFO, a device, a directory, a huge file.
-    for (const char* name : {"fifo", "zero", "dir", "huge"})
+    // Sheets whose spacing files cannot be read: a FIFO (other files that are not regular ones
+    // are refused alike) and a huge file.
+    for (const char* name : {"fifo", "huge"})
         writeSheet(std::string(name) + ".tga", 3, 4, 3);
     ASSERT_EQ(::mkfifo(path("fifo.txt").c_str(), 0600), 0);
-    std::filesystem::create_symlink("/dev/zero", path("zero.txt"));
-    std::filesystem::create_directory(path("dir.txt"));
     std::filesystem::resize_file((std::ofstream(path("huge.txt")), path("huge.txt")),
                                  SpriteFont::kMaxSpacingFileBytes + 1);
 
@@ -169,8 +168,6 @@ TEST_F(SpriteFontTest, FailedLoadsLeaveTheFontAsItWas) {
              {"truncated.tga", tga(2, 8, 8, 32, 100),
               "truncated.tga: header claims more than the file holds"},
              {"fifo.tga", "", "fifo.txt: is a FIFO"},
-             {"zero.tga", "", "zero.txt: is a device"},
-             {"dir.tga", "", "dir.txt: is a directory"},
              {"huge.tga", "", "huge.txt: is longer than 1048576 bytes"},
              {fits, "", fits + ": the names of the files beside it would be longer than 259 bytes"},
              {tooLong, "", tooLong + longer},

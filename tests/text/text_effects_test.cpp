@@ -97,35 +97,6 @@ TEST(DropShadowEffect, BandsAndInkDrawWhatTheWholeShadowDraws) {
         }
 }
 
-TEST(LineInkTest, StretchesCoverTheInkInWholeGroupsAndNeverOverlap) {
-    // Row 0: ink at 5 and 50..52; row 1: none; row 2: ink at 9 only. Runs are found four
-    // columns at a time: [4, 8) and [48, 56) in row 0, [8, 12) in row 2.
-    const int32_t w = 64;
-    Pixels text(size_t(w) * 3 * 4, 0);
-    for (int32_t x : {5, 50, 51, 52})
-        text[size_t(x) * 4 + 3] = 9;
-    text[(size_t(2 * w) + 9) * 4 + 3] = 1;
-    LineInk ink;
-    ink.scanPixels(text.data(), w, 3);
-    using Stretches = std::vector<std::pair<int32_t, int32_t>>;
-    const auto stretches = [&](int64_t y, int64_t start, int32_t count, int32_t widen) {
-        Stretches all;
-        ink.forEachStretch(y, start, count, widen, [&](int32_t a, int32_t b) {
-            all.push_back({a, b});
-        });
-        return all;
-    };
-    // Stretches start on a group of four from the row's start and end on one, or at the row's
-    // end when they reach its last, partial group.
-    EXPECT_EQ(stretches(0, 0, 64, 0), (Stretches{{4, 8}, {48, 56}}));
-    EXPECT_EQ(stretches(0, 3, 50, 0), (Stretches{{0, 8}, {44, 50}}));
-    EXPECT_EQ(stretches(1, 0, 64, 0), Stretches{});
-    EXPECT_EQ(stretches(0, 60, 4, 0), Stretches{});
-    // Widened by one column and one row on each side, from rows 0 to 2, merged where they meet.
-    EXPECT_EQ(stretches(1, 0, 64, 1), (Stretches{{0, 16}, {44, 60}}));
-    EXPECT_EQ(stretches(1, 0, 50, 1), (Stretches{{0, 16}, {44, 50}}));
-}
-
 class BoundedTextEffects : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(initFontSystem().ok()); }
