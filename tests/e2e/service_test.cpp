@@ -70,12 +70,15 @@ protected:
 
 } // namespace
 
-TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStopping) {
+// Standard output is the journal's stream: plain lines behind their priority. (A JOURNAL_STREAM
+// inherited by a program whose output went elsewhere changes nothing: tests/e2e/server_test.cpp.)
+TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStoppingAndTheJournalPriorities) {
     NotifySocket manager;
     ASSERT_TRUE(manager.bound());
     // A watchdog of 0.2 s: the server looks every 0.1 s.
-    auto server =
-        start("out", {{"NOTIFY_SOCKET", manager.variable()}, {"WATCHDOG_USEC", "200000"}});
+    auto server = start("out", {{"NOTIFY_SOCKET", manager.variable()},
+                                {"WATCHDOG_USEC", "200000"},
+                                {"JOURNAL_STREAM", journalStreamOf("out")}});
     ASSERT_EQ(manager.next(), "READY=1");
     {
         // Ready means the port listens.
@@ -86,6 +89,7 @@ TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStopping) {
     }
     EXPECT_EQ(manager.next(), "WATCHDOG=1");
     EXPECT_EQ(manager.next(), "WATCHDOG=1");
+    ASSERT_TRUE(waitUntil([&] { return out("out").find("Disconnected") != std::string::npos; }));
     server->signal(SIGTERM);
     std::string message;
     while ((message = manager.next()) == "WATCHDOG=1") {
@@ -93,15 +97,22 @@ TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStopping) {
     EXPECT_EQ(message, "STOPPING=1");
     EXPECT_EQ(server->wait(5000), 0);
     EXPECT_EQ(manager.next(false), "") << "nothing after STOPPING=1";
-    EXPECT_NE(out("out").find("Ready.\n"), std::string::npos) << out("out");
+    EXPECT_EQ(out("out"), "<6>Kavelin 4.0 initializing...\n"
+                          "<6>Server initializing...\n"
+                          "<6>Ready.\n"
+                          "<6>Connection established to 127.0.0.1\n"
+                          "<6>- Disconnected!!!\n"
+                          "<6>Server shutting down...\n");
 }
 
 // How each level is written is in tests/engine/log_style_test.cpp; here, that the program
+// started as the service template starts it, with --config FILE, takes the file's log format,
 // stamps its lines with the time they were made and gives the journal their priorities.
 TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorities) {
+    std::ofstream(temp.file("studio1.toml")) << "log-format = \"timestamped\"\n";
     const auto before = std::chrono::system_clock::now();
-    auto server =
-        start("out", {{"JOURNAL_STREAM", journalStreamOf("out")}}, {"--log-format", "timestamped"});
+    auto server = start("out", {{"JOURNAL_STREAM", journalStreamOf("out")}},
+                        {"--config", temp.file("studio1.toml")});
     ASSERT_TRUE(becameReady(temp.file("out")));
     {
         Client client(port);
@@ -129,26 +140,4 @@ TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorit
     EXPECT_NE(texts.find("6 INFO Ready.\n"), std::string::npos) << texts;
     EXPECT_NE(texts.find("3 ERROR ERROR : Missing arguments for command 66.\n"), std::string::npos)
         << texts;
-}
-
-TEST_F(ServiceTest, PlainLinesGetOnlyThePriorityAndOnlyWhenStandardOutputIsTheJournal) {
-    // Standard output is the journal's stream: plain lines behind their priority.
-    auto journal = start("journal", {{"JOURNAL_STREAM", journalStreamOf("journal")}});
-    // A JOURNAL_STREAM inherited by a program whose output went elsewhere: as without it.
-    auto elsewhere = start("elsewhere", {{"JOURNAL_STREAM", journalStreamOf("journal")}},
-                           {"--port", std::to_string(freePort()), "--log-format", "plain"});
-    for (const char* name : {"journal", "elsewhere"})
-        ASSERT_TRUE(becameReady(temp.file(name)));
-    journal->signal(SIGTERM);
-    elsewhere->signal(SIGTERM);
-    EXPECT_EQ(journal->wait(5000), 0);
-    EXPECT_EQ(elsewhere->wait(5000), 0);
-    EXPECT_EQ(out("journal"), "<6>Kavelin 4.0 initializing...\n"
-                              "<6>Server initializing...\n"
-                              "<6>Ready.\n"
-                              "<6>Server shutting down...\n");
-    EXPECT_EQ(out("elsewhere"), "Kavelin 4.0 initializing...\n"
-                                "Server initializing...\n"
-                                "Ready.\n"
-                                "Server shutting down...\n");
 }
