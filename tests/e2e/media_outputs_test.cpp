@@ -134,7 +134,9 @@ std::vector<std::string> linesWith(const std::string& log, const std::string& pa
 
 } // namespace
 
-TEST_F(MediaOutputsTest, RecordingsEndedBySigtermDecodeToTheComposedFramesAlphaIncluded) {
+// Recordings ended by SIGTERM decode to the composed frames, alpha included, and a stream
+// listening meanwhile is received on loopback.
+TEST_F(MediaOutputsTest, RecordingsEndedBySigtermDecodeToTheComposedFramesAndAStreamIsReceived) {
     // A picture whose alpha runs from 0 to 252, copied into the frame as it is, under a veil
     // blended at 200.
     std::vector<uint32_t> ramp(64 * 32), veil(48 * 24, 0x80336699u);
@@ -157,17 +159,13 @@ TEST_F(MediaOutputsTest, RecordingsEndedBySigtermDecodeToTheComposedFramesAlphaI
               0);
     const std::string composed = readFile(temp.file("frame.raw"));
     ASSERT_EQ(composed.size(), kFrameBytes);
-    size_t translucent = 0;
-    for (size_t i = 3; i < composed.size(); i += 4)
-        translucent += composed[i] != 0 && composed[i] != char(0xFF);
-    ASSERT_GT(translucent, 1000u);
 
     const std::string fifo = temp.file("frames.raw"), mkv = temp.file("a.mkv"),
-                      mov = temp.file("a.mov"), avi = temp.file("g.avi");
+                      mov = temp.file("a.mov");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     FrameCollector frames(fifo, kFrameBytes);
-    auto server = start({"raw:" + fifo, mkv, mov,
-                         "gst:videoconvert ! jpegenc ! avimux ! filesink location=" + avi});
+    const std::string srt = "srt://127.0.0.1:" + std::to_string(freePort());
+    auto server = start({"raw:" + fifo, mkv, mov, srt + "?mode=listener&bitrate=2M"});
     send(scene);
     // The raw output shows when the scene has been on air for a few frames.
     const size_t composedHash = std::hash<std::string>{}(composed);
@@ -177,6 +175,16 @@ TEST_F(MediaOutputsTest, RecordingsEndedBySigtermDecodeToTheComposedFramesAlphaI
             shown += frame.hash == composedHash;
         return shown >= 5;
     }));
+    // Decoded to frames of the format's size (videoconvert does not scale), 25 of them.
+    const std::string received = temp.file("received.raw");
+    const ProgramResult receiver = runProgram(
+        "timeout 30 gst-launch-1.0 -q srtsrc uri=" + srt +
+        "?mode=caller ! tsdemux ! h264parse ! avdec_h264 ! videoconvert ! "
+        "video/x-raw,format=BGRA,width=720,height=576 ! identity eos-after=25 ! filesink "
+        "location=" +
+        received + " 2>&1");
+    EXPECT_EQ(receiver.exitCode, 0) << receiver.out;
+    EXPECT_EQ(readFile(received).size(), 25 * kFrameBytes);
     server->signal(SIGTERM);
     ASSERT_EQ(server->wait(15000), 0) << log();
     EXPECT_EQ(linesWith(log(), "ERROR").size(), 0u) << log();
@@ -204,26 +212,6 @@ TEST_F(MediaOutputsTest, RecordingsEndedBySigtermDecodeToTheComposedFramesAlphaI
     for (size_t i = 3; i < kFrameBytes; i += 4)
         worstAlpha = std::max(worstAlpha, std::abs(int(uint8_t(last[i])) - uint8_t(composed[i])));
     EXPECT_LE(worstAlpha, 1);
-
-    // The pipeline of the user's wrote its file, and finished it.
-    EXPECT_EQ(probe("-show_entries stream=codec_name,width,height", avi), "mjpeg,720,576\n");
-}
-
-TEST_F(MediaOutputsTest, AnSrtListenerIsReceivedOnLoopback) {
-    const std::string address = "srt://127.0.0.1:" + std::to_string(freePort());
-    auto server = start({address + "?mode=listener&bitrate=2M"});
-    const std::string received = temp.file("received.raw");
-    // Decoded to frames of the format's size (videoconvert does not scale), 25 of them.
-    const ProgramResult receiver = runProgram(
-        "timeout 30 gst-launch-1.0 -q srtsrc uri=" + address +
-        "?mode=caller ! tsdemux ! h264parse ! avdec_h264 ! videoconvert ! "
-        "video/x-raw,format=BGRA,width=720,height=576 ! identity eos-after=25 ! filesink "
-        "location=" +
-        received + " 2>&1");
-    EXPECT_EQ(receiver.exitCode, 0) << receiver.out;
-    EXPECT_EQ(readFile(received).size(), 25 * kFrameBytes);
-    server->signal(SIGTERM);
-    EXPECT_EQ(server->wait(15000), 0);
 }
 
 // While one FIFO's reader stops reading and two streams find nobody to receive them (the SRT
