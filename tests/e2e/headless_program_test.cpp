@@ -1,6 +1,9 @@
-// The real program under a service manager's eyes: the notifications it sends on a socket the
-// test binds, and its log lines for machines and for the journal.
+// The real program headless on a free loopback port: a client's session and the clients that
+// stall, the service manager's notifications on a socket the test binds, its log lines for
+// machines and for the journal, and its metrics port.
 #include "support/HeadlessServer.h"
+#include "support/HttpGet.h"
+#include "support/PrometheusParser.h"
 #include "support/ServerTestSupport.h"
 #include "support/TempDir.h"
 
@@ -47,7 +50,7 @@ private:
     bool bound_ = false;
 };
 
-class ServiceTest : public ::testing::Test {
+class HeadlessProgramTest : public ::testing::Test {
 protected:
     std::unique_ptr<ChildProcess> start(const std::string& name,
                                         const std::map<std::string, std::string>& env,
@@ -64,15 +67,15 @@ protected:
         return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
     }
 
-    TempDir temp{"kavelin-service"};
+    TempDir temp{"kavelin-headless"};
     uint16_t port = freePort();
 };
 
 } // namespace
 
 // Standard output is the journal's stream: plain lines behind their priority. (A JOURNAL_STREAM
-// inherited by a program whose output went elsewhere changes nothing: tests/e2e/server_test.cpp.)
-TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStoppingAndTheJournalPriorities) {
+// inherited by a program whose output went elsewhere changes nothing: the session's test.)
+TEST_F(HeadlessProgramTest, TellsTheManagerReadyWatchdogAndStoppingAndTheJournalPriorities) {
     NotifySocket manager;
     ASSERT_TRUE(manager.bound());
     // A watchdog of 0.2 s: the server looks every 0.1 s.
@@ -108,7 +111,7 @@ TEST_F(ServiceTest, TellsTheManagerReadyWatchdogAndStoppingAndTheJournalPrioriti
 // How each level is written is in tests/engine/log_style_test.cpp; here, that the program
 // started as the service template starts it, with --config FILE, takes the file's log format,
 // stamps its lines with the time they were made and gives the journal their priorities.
-TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorities) {
+TEST_F(HeadlessProgramTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorities) {
     std::ofstream(temp.file("studio1.toml")) << "log-format = \"timestamped\"\n";
     const auto before = std::chrono::system_clock::now();
     auto server = start("out", {{"JOURNAL_STREAM", journalStreamOf("out")}},
@@ -140,4 +143,103 @@ TEST_F(ServiceTest, TimestampedLinesCarryTheTimeAndLevelAndTheJournalGetsPriorit
     EXPECT_NE(texts.find("6 INFO Ready.\n"), std::string::npos) << texts;
     EXPECT_NE(texts.find("3 ERROR ERROR : Missing arguments for command 66.\n"), std::string::npos)
         << texts;
+}
+
+// A typical session, then clients that stall (a line never ended, nothing sent), then SIGTERM.
+TEST_F(HeadlessProgramTest, TypicalSessionStalledClientsThenShutdownBySignal) {
+    // It inherits a JOURNAL_STREAM that is not its output: its lines stay plain.
+    auto server = start("out", {{"JOURNAL_STREAM", journalStreamOf("elsewhere")}},
+                        {"--line-timeout", "0.3", "--idle-timeout", "2"});
+    ASSERT_TRUE(becameReady(temp.file("out")));
+    {
+        Client client(port);
+        ASSERT_TRUE(client.connected());
+        // What each command does and logs is the commands' and the golden scene's to check.
+        const std::pair<std::string, std::string> session[] = {
+            {"116", "OK 0"}, {"1003 1 2", "ERROR"}, {"117 0", "OK"}, {"", "OK"}};
+        for (const auto& [line, reply] : session) {
+            EXPECT_TRUE(client.send(line + "\n"));
+            EXPECT_EQ(client.readLine(), reply + "\n") << line;
+        }
+    }
+    {
+        Client half(port); // as a terminal sends it, then half a line
+        ASSERT_TRUE(half.send("116\r\n116"));
+        EXPECT_EQ(half.readLine(), "OK 0\n");
+        EXPECT_TRUE(half.closedWithoutReply());
+    }
+    {
+        Client silent(port);
+        EXPECT_TRUE(silent.closedWithoutReply());
+    }
+    ASSERT_TRUE(
+        waitUntil([&] { return out("out").find("nothing received") != std::string::npos; }));
+    server->signal(SIGTERM);
+    EXPECT_EQ(server->wait(5000), 0);
+    EXPECT_EQ(out("out"), "Kavelin 4.0 initializing...\n"
+                          "Server initializing...\n"
+                          "Ready.\n"
+                          "Connection established to 127.0.0.1\n"
+                          "(HeadlessOutput) Unsupported command (1003)\n"
+                          "Layer set 0 released.\n"
+                          "- Disconnected!!!\n"
+                          "Connection established to 127.0.0.1\n"
+                          "- Disconnected: a line not ended within 0.3 s.\n"
+                          "Connection established to 127.0.0.1\n"
+                          "- Disconnected: nothing received for 2 s.\n"
+                          "Server shutting down...\n");
+}
+
+// --clients and --metrics: two controllers at once, what a scraper reads meanwhile, and a second
+// program that cannot have the metrics port.
+TEST_F(HeadlessProgramTest, TwoControllersAScraperMeanwhileAndATakenMetricsPort) {
+    const uint16_t metricsPort = freePort();
+    const auto scrape = [&] {
+        const HttpReply reply = httpGet(metricsPort, "/metrics");
+        EXPECT_EQ(reply.status, 200);
+        Exposition e = parsePrometheus(reply.body);
+        EXPECT_EQ(e.error, "");
+        return e;
+    };
+    const auto value = [&](const std::string& name) { return scrape().value(name).value_or(-1); };
+    auto server = start("out", {}, {"--clients", "2", "--metrics", std::to_string(metricsPort)});
+    ASSERT_TRUE(becameReady(temp.file("out"))) << out("out");
+    EXPECT_NE(out("out").find("Metrics on http://127.0.0.1:" + std::to_string(metricsPort) +
+                              "/metrics, health on /health\n"),
+              std::string::npos);
+    const double frames = value("kavelin_frames_total");
+    EXPECT_TRUE(waitUntil([&] { return value("kavelin_frames_total") > frames; }));
+
+    // Both controllers are served at once, and their commands counted.
+    Client a(port), b(port);
+    for (auto [client, line, reply] :
+         {std::tuple(&a, "116\n", "OK 0\n"), std::tuple(&b, "1003 1 2\n", "ERROR\n"),
+          std::tuple(&a, "117 0\n", "OK\n")}) {
+        ASSERT_TRUE(client->send(line));
+        EXPECT_EQ(client->readLine(), reply) << line;
+    }
+    const Exposition e = scrape();
+    EXPECT_EQ(e.value("kavelin_commands_total"), 3);
+    EXPECT_EQ(e.value("kavelin_command_errors_total"), 1);
+    EXPECT_EQ(e.value("kavelin_command_duration_seconds_count"), 3);
+    EXPECT_EQ(e.value("kavelin_clients_connected"), 2);
+    Client c(port); // no room: waits, and is counted as waiting
+    EXPECT_TRUE(waitUntil([&] { return value("kavelin_clients_waiting") == 1; }));
+
+    // A second program cannot have the metrics port: its start-up ends, with a log line and
+    // exit code 2, and the first one goes on.
+    auto second = startHeadless(freePort(), {"--metrics", std::to_string(metricsPort)},
+                                temp.file("second"), temp.file("second.err"));
+    EXPECT_EQ(second->wait(10000), 2);
+    const std::string log = out("second");
+    EXPECT_NE(
+        log.find("Unable to initialize metrics on 127.0.0.1:" + std::to_string(metricsPort) + ": "),
+        std::string::npos)
+        << log;
+    EXPECT_EQ(out("second.err"), "kavelin: cannot serve metrics on 127.0.0.1 port " +
+                                     std::to_string(metricsPort) + " (see the log above)\n");
+    EXPECT_EQ(httpGet(metricsPort, "/health").status != 0, true);
+
+    server->signal(SIGTERM);
+    EXPECT_EQ(server->wait(10000), 0);
 }
