@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
 using namespace kavelin::test;
 
@@ -43,24 +41,9 @@ protected:
         for (const char* name : {"fifo.tga", "broken_0001.tga", "piped.txt"})
             ASSERT_EQ(::mkfifo(file(name).c_str(), 0600), 0);
         fs::create_symlink("/dev/zero", file("zero.tga"));
-        fs::create_directory(file("dir.tga"));
-        // A socket cannot be opened at all; it is still named as what it is.
-        const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{AF_UNIX, {}};
-        file("socket.tga").copy(address.sun_path, sizeof address.sun_path - 1);
-        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        ::close(listener);
         // Ways that stay inside the media folder: ".." back into it and a relative link.
         fs::create_directory(file("sub"));
         fs::create_symlink("good.tga", file("inside.tga"));
-        fs::copy_file(file("good.tga"), file("cut.tga"));
-        fs::resize_file(file("cut.tga"), 10);
-        // 65535 x 65535 pixels of 32 bits, 100 bytes of them.
-        fs::copy_file(file("good.tga"), file("claims.tga"));
-        std::fstream(file("claims.tga"), std::ios::in | std::ios::out | std::ios::binary)
-            .seekp(12)
-            .write("\xFF\xFF\xFF\xFF", 4);
-        fs::resize_file(file("claims.tga"), 118);
         const std::string sheet =
             std::string(KAVELIN_SOURCE_DIR) + "/examples/fonts/dejavu_sans_24";
         fs::copy_file(sheet + ".tga", file("font.tga"));
@@ -121,29 +104,18 @@ protected:
     TempDir temp{"kavelin-bad-files"};
     const std::string media = temp.file("media");
     const std::string longName = std::string(600, 'a');
+    // How each other kind of file is named is pinned by the file checks' own tests; here, the
+    // files that would hold up a reader, and the ways out of the media folder.
     const std::vector<BadLine> table = {
         {"a FIFO", "63 0 $Pfifo.tga", "ERROR : $Pfifo.tga: is a FIFO."},
         {"/dev/zero through a symbolic link", "63 0 $Pzero.tga", "ERROR : $Pzero.tga: is a device.",
          "ERROR : zero.tga: leads outside the media folder."},
-        {"a directory", "63 0 $Pdir.tga", "ERROR : $Pdir.tga: is a directory."},
-        {"a socket", "63 0 $Psocket.tga", "ERROR : $Psocket.tga: is a socket."},
-        {"a missing file", "63 0 $Pmissing.tga",
-         "ERROR : $Pmissing.tga: No such file or directory."},
-        {"a path through a file", "63 0 $Pgood.tga/x.tga",
-         "ERROR : $Pgood.tga/x.tga: No such file or directory."},
-        {"a truncated file", "63 0 $Pcut.tga", "ERROR : $Pcut.tga: is too short for a TGA header."},
-        {"a header claiming more than the file", "63 0 $Pclaims.tga",
-         "ERROR : $Pclaims.tga: header claims more than the file holds."},
         {"an overlong path", "63 0 $P" + longName,
          "ERROR : Text too long for command 63 (at most 511 bytes)."},
         {"a sequence frame that is a FIFO", "64 1 $Pbroken_\t0 5",
          "ERROR : $Pbroken_0001.tga: is a FIFO."},
-        {"an overlong sequence name", "64 1 $P" + std::string(300, 's') + "\t0 1",
-         "ERROR : $P" + std::string(300, 's') + "0000.tga: file name longer than 259 bytes."},
         {"a spacing file that is a FIFO", "58 0 $Ppiped.tga\t0 255 255 0 0 0 0 0 0 0 0",
          "ERROR : $Ppiped.txt: is a FIFO."},
-        {"a truncated glyph sheet", "58 0 $Pcut.tga\t0 255 255 0 0 0 0 0 0 0 0",
-         "ERROR : $Pcut.tga: is too short for a TGA header."},
         {"a way up out of the media folder", "63 0 ../secret.tga",
          "ERROR : ../secret.tga: leads outside the media folder.", "", true},
         {"an absolute path", "63 0 " + file("good.tga"),

@@ -1,5 +1,6 @@
 // Runs `kavelin render` on scripts: the golden scene, whose frames, replies and log were captured
-// before the engine's rework, the larger formats byte for byte, and what a script line does.
+// before the engine's rework, a crawl in the larger formats byte for byte, and what a script line
+// does.
 #include "support/ChildProcess.h"
 #include "support/FifoReader.h"
 #include "support/TempDir.h"
@@ -51,62 +52,32 @@ RenderRun renderScript(const TempDir& temp, const std::string& script,
 
 } // namespace
 
-TEST(RenderTest, GoldenSceneIsUnchanged) {
+// The golden scene's frames, replies and log as the program renders by default, and the same
+// with every instruction level's kernels and other numbers of composing threads. A level this
+// processor lacks, or an unknown word, is said and the best level is used.
+TEST(RenderTest, GoldenSceneIsUnchangedAtEveryInstructionLevelAndThreadCount) {
     TempDir temp;
     const std::string golden = std::string(KAVELIN_SOURCE_DIR) + "/tests/e2e/golden/";
-    const RenderRun run = renderScript(temp, "tests/e2e/golden/scene.txt", "", false);
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.raw.size(), 61378560u);
-    EXPECT_EQ(fnv1a(run.raw), 0xaf47678f73cdb22eu);
-    EXPECT_EQ(run.replies, readFile(golden + "scene.replies"));
-    EXPECT_EQ(run.log, readFile(golden + "scene.log"));
-}
-
-// Every instruction level's kernels and any number of composing threads give the same frames.
-// A level this processor lacks, or an unknown word, is said and the best level is used.
-TEST(RenderTest, GoldenSceneIsTheSameAtEveryInstructionLevelAndThreadCount) {
-    TempDir temp;
-    for (const auto& [level, options] : {std::pair(kavelin::SimdLevel::Scalar, "--threads 1"),
-                                         std::pair(kavelin::SimdLevel::Sse2, ""),
-                                         std::pair(kavelin::SimdLevel::Avx2, "--threads 3"),
-                                         std::pair(kavelin::bestSimdLevel(), "--threads 2")}) {
+    for (const auto& [level, options] : {std::pair(kavelin::bestSimdLevel(), ""),
+                                         std::pair(kavelin::SimdLevel::Scalar, "--threads 1"),
+                                         std::pair(kavelin::SimdLevel::Sse2, "--threads 2"),
+                                         std::pair(kavelin::SimdLevel::Avx2, "--threads 3")}) {
         if (kavelin::kernelsFor(level) == nullptr)
             continue; // a level this processor lacks would be said on standard error
         const std::string environment =
-            std::string("KAVELIN_SIMD=") + kavelin::simdLevelName(level);
+            *options == 0 ? "" : std::string("KAVELIN_SIMD=") + kavelin::simdLevelName(level);
         const RenderRun run =
             renderScript(temp, "tests/e2e/golden/scene.txt", options, false, environment);
+        EXPECT_EQ(run.exitCode, 0) << environment;
         EXPECT_EQ(fnv1a(run.raw), 0xaf47678f73cdb22eu) << environment << " " << options;
-        EXPECT_EQ(run.log,
-                  readFile(std::string(KAVELIN_SOURCE_DIR) + "/tests/e2e/golden/scene.log"))
-            << environment;
+        EXPECT_EQ(run.replies, readFile(golden + "scene.replies")) << environment;
+        EXPECT_EQ(run.log, readFile(golden + "scene.log")) << environment;
     }
     const RenderRun unknown = renderScript(temp, "@wait 1\n", "", true, "KAVELIN_SIMD=neon");
     EXPECT_EQ(unknown.exitCode, 0);
     EXPECT_NE(unknown.log.find("kavelin: KAVELIN_SIMD=neon is not a level this processor runs"),
               std::string::npos)
         << unknown.log;
-}
-
-TEST(RenderTest, FramesHaveTheFormatsSizeAndUnknownFormatsAreRefused) {
-    TempDir temp;
-    std::vector<uint32_t> logo(16 * 8);
-    for (size_t i = 0; i < logo.size(); ++i)
-        logo[i] = 0xFF000000u | uint32_t(i * 0x010203u);
-    ASSERT_TRUE(writeTga(temp.file("logo.tga"), 16, 8, logo));
-    const RenderRun run = renderScript(
-        temp, "116\n121 0\n63 0 $T/logo.tga\n66 0 1800 1000\n78 0 0 255\n75 0\n@wait 1\n",
-        "--format 1080p50");
-    ASSERT_EQ(run.exitCode, 0) << run.log;
-    ASSERT_EQ(run.raw.size(), 1920u * 1080 * 4);
-    std::vector<uint32_t> want(1920 * 1080, 0xFF000000u);
-    for (size_t i = 0; i < logo.size(); ++i)
-        want[(1000 + i / 16) * 1920 + 1800 + i % 16] = logo[i];
-    EXPECT_TRUE(run.frame(0, 1920, 1080) == want);
-
-    const RenderRun refused = renderScript(temp, "@wait 1\n", "--format 720p49");
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_EQ(refused.log.rfind("kavelin: unknown format '720p49'; accepted: pal, ", 0), 0u);
 }
 
 TEST(RenderTest, CrawlMovesOneStepPerFieldOrPerFrame) {
@@ -120,7 +91,7 @@ TEST(RenderTest, CrawlMovesOneStepPerFieldOrPerFrame) {
     // A 200 x 4 window at (100, 200) on the picture, moving left by kSpeed a step.
     const std::string script = "116\n121 0\n63 0 $T/crawl.tga\n66 0 100 200\n67 0 200 4\n"
                                "78 0 0 255\n79 0 0 0 2 1 3 0\n80 0\n75 0\n@wait 3\n";
-    for (auto [format, fields] : {std::pair{"1080i50", 2}, {"1920x1080@25i", 2}, {"1080p50", 1}}) {
+    for (auto [format, fields] : {std::pair{"1080i50", 2}, {"1080p50", 1}}) {
         const RenderRun run = renderScript(temp, script, std::string("--format ") + format);
         ASSERT_EQ(run.raw.size(), 3u * 1920 * 1080 * 4) << format;
         for (int f = 0; f < 3; ++f) {
@@ -154,8 +125,6 @@ TEST(RenderTest, ScriptLinesAndWaits) {
          "(OfflineOutput) Unsupported command (1003)\n", 0},
         {"@wait\n@wait 0\n@wait \t2 \r\n@wait 1000000x\n", 2, "",
          "kavelin: line 4: expected @wait N\n", 3},
-        {"116\n@waitx\n116\n", 2, "OK 0\n", "kavelin: line 2: expected @wait N\n", 0},
-        {"@wait -1\n", 2, "", "kavelin: line 1: expected @wait N\n", 0},
         {"@wait 1000001\n", 2, "", "kavelin: line 1: expected @wait N\n", 0},
         {"116\n" + overlong + "\n116\n", 0, "OK 0\nOK 1\n",
          "kavelin: line 2 is longer than 1023 bytes; a server would drop the connection, it is "
@@ -172,7 +141,7 @@ TEST(RenderTest, ScriptLinesAndWaits) {
     }
 }
 
-TEST(RenderTest, FramesGoToPngFilesAndUnwritableOutputsEndTheRun) {
+TEST(RenderTest, FramesGoToPngFilesAndUnwritableOutputsOrUnknownFormatsEndTheRun) {
     TempDir temp;
     std::filesystem::create_directory(temp.file("png"));
     EXPECT_EQ(renderScript(temp, "@wait 2\n", "--png " + temp.file("png")).exitCode, 0);
@@ -188,6 +157,9 @@ TEST(RenderTest, FramesGoToPngFilesAndUnwritableOutputsEndTheRun) {
     run = renderScript(temp, temp.file("missing.txt"), "", false);
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.log, "kavelin: cannot read " + temp.file("missing.txt") + "\n");
+    run = renderScript(temp, "@wait 1\n", "--format 720p49");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.log.rfind("kavelin: unknown format '720p49'; accepted: pal, ", 0), 0u);
 }
 
 // The key: a fully opaque layer at opacity 255 composes to alpha 254; `--key clean` sends 255
@@ -208,5 +180,4 @@ TEST(RenderTest, CleanKeyMakesSolidGraphicsFullyOpaqueAndLeavesTheRest) {
         const uint32_t want = alpha >= 254 ? composed[i] | 0xFF000000u : composed[i];
         ASSERT_EQ(clean[i], want) << i;
     }
-    EXPECT_NE(renderScript(temp, script, "--key dirty").exitCode, 0);
 }

@@ -103,8 +103,6 @@ TEST_F(MediaOutputTest, OutputsThatCannotStartFailToOpenWithGStreamersReason) {
     const std::string unwritable = temp.file("no/dir/a.mkv");
     const std::pair<std::string, std::string> cases[] = {
         {"gst:nosuchelement ! fakesink", "no element \"nosuchelement\""},
-        {"gst:fakesink nosuch=1", "no property \"nosuch\" in element \"fakesink\""},
-        {"gst:videoconvert ! ! fakesink", "syntax error"},
         {"gst:x264enc ! fakesink",
          "the pipeline does not take the frames (video/x-raw,format=BGRA,width=64,height=48,"},
         {unwritable,
@@ -181,40 +179,9 @@ TEST_F(MediaOutputTest, RecordingsAreTimedByFrameNumbersAndKeepEveryByte) {
     EXPECT_TRUE(log.lines().empty());
 }
 
-TEST_F(MediaOutputTest, AStreamWithoutReceiverIsTriedAgainWithOneLinePerAttempt) {
-    const std::string closed = "rtmp://127.0.0.1:" + std::to_string(test::freePort()) + "/app/key";
-    const std::string prefix = "ERROR (" + closed + ") : ";
-
-    // However many frames come, a stream that waits for its next attempt says so once.
-    auto waiting = startStream(closed, std::chrono::hours(1));
-    ASSERT_TRUE(deliverUntil(*waiting, [&] { return !log.lines().empty(); }));
-    const uint64_t delivered = waiting->delivered(), dropped = waiting->dropped();
-    for (int i = 0; i < 30; ++i)
-        deliver(*waiting);
-    EXPECT_EQ(waiting->delivered(), delivered);
-    EXPECT_EQ(waiting->dropped(), dropped + 30);
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_EQ(log.lines()[0].rfind(prefix, 0), 0u) << log.lines()[0];
-    EXPECT_NE(log.lines()[0].find("; trying again every 3600 s"), std::string::npos);
-    EXPECT_EQ(waiting->consumer().state(), OutputState::Retrying);
-    waiting->stop();
-    log.clear();
-
-    // Attempts follow each other at the interval, each failure a numbered line.
-    auto retrying = startStream(closed, std::chrono::milliseconds(250));
-    ASSERT_TRUE(deliverUntil(*retrying, [&] { return log.lines().size() >= 4; }));
-    const uint64_t before = retrying->delivered();
-    ASSERT_TRUE(deliverUntil(*retrying, [&] { return log.lines().size() >= 6; }));
-    EXPECT_EQ(retrying->delivered(), before); // frames of failed attempts count as dropped
-    retrying->stop();
-    const std::vector<std::string> lines = log.lines();
-    EXPECT_NE(lines[0].find("; trying again every 0.25 s"), std::string::npos) << lines[0];
-    for (size_t k = 1; k < lines.size(); ++k)
-        EXPECT_EQ(lines[k].rfind(prefix + "retry " + std::to_string(k) + ": Connection refused", 0),
-                  0u)
-            << lines[k];
-}
-
+// Frames that come while a stream waits for its next attempt are dropped, with no line of their
+// own: one line when the receiver is found missing, one for each failed attempt, and one when
+// the stream runs again.
 TEST_F(MediaOutputTest, AStreamRunsAgainOnceItsReceiverCanBeReached) {
     HeldPort held;
     const std::string listener =
@@ -222,6 +189,7 @@ TEST_F(MediaOutputTest, AStreamRunsAgainOnceItsReceiverCanBeReached) {
     auto sink = startStream(listener, std::chrono::milliseconds(100));
     EXPECT_EQ(sink->consumer().state(), OutputState::Retrying);
     ASSERT_TRUE(deliverUntil(*sink, [&] { return log.lines().size() >= 2; }));
+    EXPECT_EQ(sink->delivered(), 0u); // the frames of failed attempts count as dropped
     held.release();
     ASSERT_TRUE(
         deliverUntil(*sink, [&] { return sink->consumer().state() == OutputState::Running; }));
@@ -230,6 +198,7 @@ TEST_F(MediaOutputTest, AStreamRunsAgainOnceItsReceiverCanBeReached) {
     sink->stop();
 
     const std::vector<std::string> lines = log.lines();
+    EXPECT_NE(lines[0].find("; trying again every 0.1 s"), std::string::npos) << lines[0];
     const size_t retries = lines.size() - 1; // the first line, and one per failed retry
     EXPECT_EQ(lines.back(), "Output " + listener + " running again after " +
                                 std::to_string(retries) + (retries == 1 ? " retry." : " retries."));

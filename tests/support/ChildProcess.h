@@ -127,48 +127,22 @@ private:
 // probe), and a client that connects meanwhile may be refused or cut off.
 class Xvfb {
 public:
-    // With `cookie`, the server lets in only clients that present its cookie; authority() is
-    // a file that does, for use as XAUTHORITY.
-    explicit Xvfb(const std::string& screen, bool cookie = false) {
-        if (cookie) {
-            dir_ = std::filesystem::temp_directory_path() /
-                   ("kavelin-xauth-" + std::to_string(::getpid()) + screen);
-            std::filesystem::create_directories(dir_);
-            std::ifstream random("/dev/urandom", std::ios::binary);
-            for (int i = 0; i < 32; ++i)
-                cookie_ += "0123456789abcdef"[random.get() & 15];
-            // The server reads every cookie of its file, whatever display the entry names.
-            if (!xauth("add :0 . " + cookie_, dir_ + "/server"))
-                return;
-        }
+    explicit Xvfb(const std::string& screen) {
         // A server that goes down while another starts can leave the new one's display number
         // briefly answered by the old one: check that the display is usable, else try again.
         for (int attempt = 0; attempt < 3 && display_.empty(); ++attempt) {
             start(screen);
-            if (cookie && !display_.empty() &&
-                !xauth("add " + display_ + " . " + cookie_, authority()))
-                stop();
-            const std::string check = (cookie ? "XAUTHORITY=" + authority() + " " : "") +
-                                      "xdpyinfo -display " + display_ + " >/dev/null 2>&1";
+            const std::string check = "xdpyinfo -display " + display_ + " >/dev/null 2>&1";
             if (!display_.empty() && std::system(check.c_str()) != 0)
                 stop();
         }
     }
-    ~Xvfb() {
-        stop();
-        if (!dir_.empty())
-            std::filesystem::remove_all(dir_);
-    }
+    ~Xvfb() { stop(); }
 
     // ":N", or empty when the server did not start.
     const std::string& display() const { return display_; }
-    std::string authority() const { return dir_ + "/client"; }
 
 private:
-    static bool xauth(const std::string& command, const std::string& file) {
-        return std::system(
-                   ("xauth -q -f '" + file + "' " + command + " >/dev/null 2>&1").c_str()) == 0;
-    }
     void start(const std::string& screen) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -176,8 +150,6 @@ private:
         std::vector<std::string> args{"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]),
                                       "-screen",       "0",          screen,
                                       "-nolisten",     "tcp",        "-noreset"};
-        if (!dir_.empty())
-            args.insert(args.end(), {"-auth", dir_ + "/server"});
         process_.emplace(args, std::map<std::string, std::string>{}, "/dev/null", "/dev/null",
                          fds[1]);
         ::close(fds[1]);
@@ -199,7 +171,7 @@ private:
     }
 
     std::optional<ChildProcess> process_;
-    std::string display_, dir_, cookie_;
+    std::string display_;
 };
 
 } // namespace kavelin::test

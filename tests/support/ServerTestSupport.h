@@ -38,11 +38,6 @@ public:
     Client& operator=(const Client&) = delete;
 
     bool connected() const { return connected_; }
-    // How long readLine waits (3 s unless changed): some commands take long on a busy machine.
-    void setReplyTimeout(int seconds) {
-        const timeval limit{seconds, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    }
     // Closes with a reset instead of an orderly end: the server's next send fails.
     void abort() {
         const linger hard{1, 0};
