@@ -59,36 +59,3 @@ TEST(FuzzRegression, EveryFoundInputAndSeedRunsClean) {
         }
     }
 }
-
-// Paths stay in the fuzzers' folder; other lines are the piece as it came.
-TEST(FuzzRegression, LinesFromPieces) {
-    const fuzz::CommandFamily& content = *fuzz::findCommandFamily("layer_content");
-    const std::string dir = fuzz::fuzzFolder() + '/';
-    const struct {
-        std::string piece, line;
-    } cases[] = {
-        {"\x02"
-         "0 10 10",
-         "62 0 10 10"},
-        {"\x03"
-         " -1 ../x/y.tga\t5",
-         "63  -1 " + dir + ".._x_y.tga\t5"},
-        {"\x04"
-         "2\tseq_\t0 3",
-         "64 2\t" + dir + "seq_\t0 3"},
-        {"\x03"
-         "x/y.tga",
-         "63 x/y.tga"}, // no layer number: fails as it is
-        {"\x03"
-         "1 \t/y.tga",
-         "63 1 \t" + dir + "_y.tga"}, // tabs before the text are blanks
-        {"\x03"
-         "1 \t",
-         "63 1 \t"}, // no text: fails as it is
-        {"\x18"
-         "1",
-         "62 1"}, // 24 % 22 = 2: the list wraps
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(fuzz::commandLine(content, c.piece), c.line) << c.line;
-}

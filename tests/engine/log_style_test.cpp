@@ -2,12 +2,8 @@
 // stream shows it.
 #include "engine/LogLevel.h"
 #include "engine/LogStyle.h"
-#include "engine/StreamLogWriter.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace kavelin;
 
@@ -74,26 +70,4 @@ TEST(LogStyleTest, TimestampedAndJournalLinesCarryTimeLevelAndPriority) {
                   std::chrono::system_clock::time_point(std::chrono::milliseconds(-1))},
                  timestamped);
     EXPECT_EQ(out, "1969-12-31T23:59:59.999Z INFO x\n");
-}
-
-TEST(LogStyleTest, StreamWriterShowsTheTimeTheLineWasMadeAndKeepsPlainAsItWas) {
-    int fds[2];
-    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-    const std::vector<LogLine> lines = {{LogLine::Kind::Log, "Ready.", kMade},
-                                        {LogLine::Kind::Diagnostic, "Error on send()", kMade},
-                                        {LogLine::Kind::Log, "Error occured.\n", kMade}};
-    StreamLogWriter(fds[1]).write(lines);
-    StreamLogWriter(fds[1], StreamLogWriter::Lines::DiagnosticsOnly, {true, false}).write(lines);
-    StreamLogWriter(fds[1], StreamLogWriter::Lines::All, {true, false}).write(lines);
-    ::close(fds[1]);
-    std::string written;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        written.append(buffer, size_t(n));
-    ::close(fds[0]);
-    EXPECT_EQ(written, "Ready.\nError on send()Error occured.\n\n"
-                       "2026-12-07T02:40:10.123Z ERROR Error on send()\n"
-                       "2026-12-07T02:40:10.123Z INFO Ready.\n"
-                       "2026-12-07T02:40:10.123Z ERROR Error on send()\n"
-                       "2026-12-07T02:40:10.123Z ERROR Error occured.\n");
 }

@@ -37,8 +37,6 @@ Bytes allBytes(const Image& img) {
     return Bytes(img.pixels(), img.pixels() + size_t(img.width()) * size_t(img.height()) * 4);
 }
 
-const Bytes kTwelve = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-
 using Picture = Result<std::unique_ptr<Image>>;
 
 Picture readPath(const std::string& path) {
@@ -60,17 +58,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(TgaFileTest, TwentyFourBitRowsInBothOriginsAndIdFieldSkipped) {
-    Picture bottomUp = read(header(2, 2, 2, 24, 0x00) + kTwelve);
-    ASSERT_TRUE(bottomUp);
-    EXPECT_EQ(allBytes(**bottomUp),
-              (Bytes{7, 8, 9, 255, 10, 11, 12, 255, 1, 2, 3, 255, 4, 5, 6, 255}));
-    Picture topDown = read(header(2, 2, 2, 24, 0x20, 5) + Bytes(5, 99) + kTwelve);
-    ASSERT_TRUE(topDown);
-    EXPECT_EQ(allBytes(**topDown),
-              (Bytes{1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255}));
-}
 
 TEST_F(TgaFileTest, UnreadVariantsGiveTransparentPictures) {
     // Depths and origins that are not read give transparent pictures of the header's size.

@@ -125,7 +125,6 @@ TEST(MediaPlanTest, BadOptionsAndAddressesAreRefusedWithWhatIsWrong) {
                                              "realtime, good"},
         {"srt://h:9000?bitrate=4M&bitrate=5M", "option 'bitrate' given twice"},
         {"srt://h:9000?bitrate", "option 'bitrate' is not NAME=VALUE"},
-        {"srt://h:9000?a=1&&b=2", "option '' is not NAME=VALUE"},
         {"srt://h:9000?Bitrate=4M", "unknown option 'Bitrate' for an srt:// stream; accepted: "
                                     "bitrate, keyint, preset, mode"},
         {"udp://h:9000?mode=listener", "unknown option 'mode' for a udp:// stream"},
@@ -133,11 +132,9 @@ TEST(MediaPlanTest, BadOptionsAndAddressesAreRefusedWithWhatIsWrong) {
         {"srt://h:0", "malformed address"},
         {"srt://h:65536", "malformed address"},
         {"srt://:9000", "malformed address"}, // a caller needs someone to call
-        {"srt://a:b:9000", "malformed address"},
         {"udp://h:9000/path", "malformed address 'udp://h:9000/path': expected udp://HOST:PORT, "
                               "without a path"},
         {"rtmp://host/app", "malformed address 'rtmp://host/app': expected rtmp://HOST/APP/KEY"},
-        {"rtmp://host//key", "malformed address"},
         {"gst:", "gst: needs a pipeline"},
     };
     for (const Case& c : cases) {
