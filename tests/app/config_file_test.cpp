@@ -76,7 +76,6 @@ TEST_F(ConfigFileTest, UnknownKeysWrongTypesAndRefusedValuesNameTheirLine) {
         {"port = 4000\n\n# a comment\nprot = 4001\nlisten = true\n", "4: unknown key 'prot'"},
         {"zone = 1\nheadless = 1\n", "1: unknown key 'zone'"}, // the first by line, not by name
         {"config = \"other.toml\"\n", "1: unknown key 'config'"},
-        {"headless = true\n[server]\nport = 4000\n", "2: unknown key 'server'"},
         {"headless = \"yes\"\n", "1: 'headless' takes true or false"},
         {"port = true\n", "1: 'port' takes one value, a string or a number"},
         {"output = \"raw:a\"\n", "1: 'output' takes a list, as output = [\"...\"]"},

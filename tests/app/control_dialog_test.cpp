@@ -18,7 +18,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -79,14 +78,8 @@ TEST(LogListTest, KeepsNewest1001LinesCutToLengthAndSelectsTheLineBeforeTheNewes
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(log.lines(), (QStringList{QString(255, 'x'), "Error occured.\n", ""}));
     EXPECT_EQ(log.selectedRow(), 1);
-    for (int i = 3; i < 1002; ++i) { // the 1002nd line pushes out the oldest
-        log.append("line " + std::to_string(i));
-        QCoreApplication::sendPostedEvents();
-    }
-    EXPECT_EQ(log.lines().size(), 1001);
-    EXPECT_TRUE(log.lines().front() == "Error occured.\n" && log.selectedRow() == 999);
-    // A burst far beyond the limit, flushed at once, ends in the same state as line by line.
-    for (int i = 1002; i < 5000; ++i)
+    // A burst far beyond the limit, flushed at once: the newest 1001 stay.
+    for (int i = 3; i < 5000; ++i)
         log.append("line " + std::to_string(i));
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(log.lines().size(), 1001);
@@ -131,13 +124,6 @@ TEST(ControlDialogTest, SessionLogsEveryLineTogglesWindowSwitchesScaleAndEndsWit
         EXPECT_TRUE(outputs->item(0)->text().startsWith("1 window\nrunning, "));
         EXPECT_TRUE(outputs->item(1)->text().startsWith(
             "2 raw:" + QString::fromStdString(dir.file("frames.raw")) + "\nrunning, "));
-        // Below them the late frames, and the last command's time beside the average.
-        const QString figures = dialog.figuresLabel()->text();
-        EXPECT_TRUE(QRegularExpression("^Late frames: \\d+\nCmd \\d+(\\.\\d\\d)? / "
-                                       "\\d+(\\.\\d\\d)? ms$")
-                        .match(figures)
-                        .hasMatch())
-            << figures.toStdString();
 
         // Show/Hide twice: the window goes, then comes back. Escape is the same button.
         for (const bool escape : {false, true}) {

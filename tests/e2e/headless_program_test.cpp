@@ -206,8 +206,6 @@ TEST_F(HeadlessProgramTest, TwoControllersAScraperMeanwhileAndATakenMetricsPort)
     }
     const Exposition e = scrape();
     EXPECT_EQ(e.value("kavelin_commands_total"), 3);
-    EXPECT_EQ(e.value("kavelin_command_errors_total"), 1);
-    EXPECT_EQ(e.value("kavelin_command_duration_seconds_count"), 3);
     EXPECT_EQ(e.value("kavelin_clients_connected"), 2);
     Client c(port); // no room: waits, and is counted as waiting
     EXPECT_TRUE(waitUntil([&] { return value("kavelin_clients_waiting") == 1; }));
@@ -224,7 +222,6 @@ TEST_F(HeadlessProgramTest, TwoControllersAScraperMeanwhileAndATakenMetricsPort)
         << log;
     EXPECT_EQ(out("second.err"), "kavelin: cannot serve metrics on 127.0.0.1 port " +
                                      std::to_string(metricsPort) + " (see the log above)\n");
-    EXPECT_EQ(httpGet(metricsPort, "/health").status != 0, true);
 
     server->signal(SIGTERM);
     EXPECT_EQ(server->wait(10000), 0);

@@ -40,6 +40,7 @@ TEST(FormatTest, MalformedAndOutOfRangeFormatsAreRefusedWithTheAcceptedForms) {
         ASSERT_FALSE(format.ok()) << text;
         EXPECT_EQ(format.reason().find('\n'), std::string::npos) << text;
     }
+    EXPECT_EQ(parseFormat("ntsc").reason().rfind("unknown format 'ntsc'; accepted: pal, ", 0), 0u);
     EXPECT_NE(parseFormat("ntsc").reason().find("1080i50"), std::string::npos);
     EXPECT_NE(parseFormat("ntsc").reason().find("WxH@RATE"), std::string::npos);
 }

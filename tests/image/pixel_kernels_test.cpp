@@ -171,7 +171,6 @@ TEST(SimdChoice, KavelinSimdForcesALevelAtOrBelowTheProcessors) {
         // Above the processor, or not a level: its best.
         {"avx512", L::Avx2, L::Avx2},
         {"AVX2", L::Avx512, L::Avx512},
-        {"avx2 ", L::Avx512, L::Avx512},
         {"avx", L::Avx2, L::Avx2},
     };
     for (const auto& c : cases) {

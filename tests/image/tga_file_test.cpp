@@ -106,16 +106,17 @@ TEST_F(TgaFileTest, BrokenFilesGiveNoPictureAndAReason) {
               "/nonexistent/kavelin.tga: No such file or directory");
 }
 
-// A file that shrinks after it was opened (and checked) fails while reading: no picture.
+// A file that shrinks after it was opened (and checked) fails while reading, also when it is cut
+// in a later staging chunk than the first: no picture.
 TEST_F(TgaFileTest, FileCutWhileReadingFails) {
     for (int depth : {24, 32}) {
-        const std::string path = write(header(2, 64, 64, depth, 0) + Bytes(64 * 64 * 4, 9));
+        const std::string path = write(header(2, 400, 400, depth, 0) + Bytes(400 * 400 * 4, 9));
         Result<ReadableFile> file = ReadableFile::open(path);
         ASSERT_TRUE(file);
         TgaFile reader(std::move(*file));
         ASSERT_TRUE(reader.readHeader());
         ASSERT_TRUE(reader.checkHeader());
-        ASSERT_EQ(::truncate(path.c_str(), 18 + 100), 0);
+        ASSERT_EQ(::truncate(path.c_str(), 18 + 300000), 0);
         Result<std::unique_ptr<Image>> picture = reader.readPicture();
         EXPECT_EQ(picture ? "a picture" : picture.reason(), path + ": is shorter than expected")
             << depth;
@@ -123,7 +124,7 @@ TEST_F(TgaFileTest, FileCutWhileReadingFails) {
 }
 
 // Pictures of several staging chunks (one row a chunk at the widest) come out as the file says
-// in both origins, and a file cut inside a later chunk still fails whole.
+// in both origins.
 TEST_F(TgaFileTest, TwentyFourBitPicturesOfManyChunks) {
     std::mt19937 rng(11);
     for (auto [width, height] : {std::pair{1001, 131}, {65535, 3}, {50001, 4}})
@@ -147,15 +148,6 @@ TEST_F(TgaFileTest, TwentyFourBitPicturesOfManyChunks) {
             Picture picture = readPath(path);
             ASSERT_TRUE(picture) << what;
             EXPECT_TRUE(allBytes(**picture) == expected) << what;
-
-            Result<ReadableFile> file = ReadableFile::open(path);
-            ASSERT_TRUE(file);
-            TgaFile reader(std::move(*file));
-            ASSERT_TRUE(reader.readHeader());
-            ASSERT_EQ(::truncate(path.c_str(), off_t(21 + body.size() - 1)), 0);
-            Result<std::unique_ptr<Image>> cut = reader.readPicture();
-            EXPECT_EQ(cut ? "a picture" : cut.reason(), path + ": is shorter than expected")
-                << what;
         }
 }
 

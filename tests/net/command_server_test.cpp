@@ -91,11 +91,6 @@ TEST_F(CommandServerTest, EveryLineIsExecutedWholeAndAnsweredInOrder) {
     for (const char* reply : {"OK\n", "OK\n", "OK 10 20\n", "ERROR\n", "OK a b\r\n", "OK a\n"})
         EXPECT_EQ(client.readLine(), reply);
     EXPECT_EQ(executor.lines(), (Lines{"abc", "", "7 10 20", "99 x", "7 a b\r", withZero}));
-    // Replies the client does not read at first: the server's sends block and resume.
-    ASSERT_TRUE(client.send(repeated("8\n", 3000) + "7 last\n"));
-    for (int i = 0; i < 3000; ++i)
-        ASSERT_EQ(client.readLine(), "OK " + std::string(1000, 'r') + "\n") << i;
-    EXPECT_EQ(client.readLine(), "OK last\n");
     EXPECT_EQ(diagnostics(log), "Server initializing...\nConnection established to 127.0.0.1\n");
 }
 
@@ -112,14 +107,10 @@ TEST_F(CommandServerTest, LongestLineIsServedOneMoreByteDropsTheClientSilently) 
     EXPECT_EQ(diagnostics(log).rfind("Server initializing...\n" + connected + connected, 0), 0u);
 }
 
-TEST_F(CommandServerTest, GarbageAndResetClientsNeverDisturbTheNext) {
+// Megabytes of replies nobody reads, then a reset: the blocked send fails, and the next client
+// is served.
+TEST_F(CommandServerTest, AResetClientNeverDisturbsTheNext) {
     {
-        Client client(server->port()); // a megabyte without a line feed
-        client.send(std::string(1 << 20, 'x'));
-        EXPECT_TRUE(client.closedWithoutReply());
-    }
-    {
-        // Megabytes of replies nobody reads, then a reset: the blocked send fails.
         Client client(server->port());
         ASSERT_TRUE(client.send(repeated("8\n", 20000)));
         ASSERT_FALSE(client.readLine().empty());

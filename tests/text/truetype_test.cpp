@@ -116,9 +116,6 @@ TEST_F(TrueTypeTest, FailedLoadsKeepTheFontAndEveryLoadDropsTheEffects) {
     EXPECT_TRUE(font.load("No Such Face 12345", 20, false, false, 1, 11)); // a fallback face
     EXPECT_TRUE(font.effectCount() == 0 && font.faceName() == "No Such Face 12345");
     EXPECT_GT(widthOf(u"abc"), 0);
-    for (int32_t selector : {-1, 0, 9, 13, 99})
-        EXPECT_TRUE(font.load("DejaVu Sans", 20, true, true, 1, selector)) << selector;
-    EXPECT_EQ(font.charsetSelector(), 99);
 }
 
 // A face name that is a path loads that file (in the media folder when there is one); a path
