@@ -123,32 +123,35 @@ TEST_F(TgaFileTest, FileCutWhileReadingFails) {
     }
 }
 
-// Pictures of several staging chunks (one row a chunk at the widest) come out as the file says
-// in both origins.
-TEST_F(TgaFileTest, TwentyFourBitPicturesOfManyChunks) {
+// Pictures of several 24-bit staging chunks (one row a chunk at the widest) or 32-bit batches of
+// scattered rows come out as the file says in both origins, after an id field.
+TEST_F(TgaFileTest, PicturesOfManyChunksAndBatchesInBothOrigins) {
     std::mt19937 rng(11);
-    for (auto [width, height] : {std::pair{1001, 131}, {65535, 3}, {50001, 4}})
-        for (int descriptor : {0x00, 0x20}) {
-            Bytes body(size_t(width) * size_t(height) * 3);
-            for (uint8_t& b : body)
-                b = static_cast<uint8_t>(rng());
-            Bytes expected;
-            for (int row = 0; row < height; ++row) {
-                const int from = descriptor == 0x20 ? row : height - 1 - row;
-                for (int x = 0; x < width; ++x)
-                    expected.insert(expected.end(),
-                                    {body[(size_t(from) * width + x) * 3],
-                                     body[(size_t(from) * width + x) * 3 + 1],
-                                     body[(size_t(from) * width + x) * 3 + 2], 255});
+    for (int depth : {24, 32})
+        for (auto [width, height] : {std::pair{1001, 131}, {65535, 3}, {50001, 4}, {3, 300}})
+            for (int descriptor : {0x00, 0x20}) {
+                const size_t size = depth / 8;
+                Bytes body(size_t(width) * size_t(height) * size);
+                for (uint8_t& b : body)
+                    b = static_cast<uint8_t>(rng());
+                Bytes expected;
+                for (int row = 0; row < height; ++row) {
+                    const int from = descriptor == 0x20 ? row : height - 1 - row;
+                    for (int x = 0; x < width; ++x) {
+                        const uint8_t* p = &body[(size_t(from) * width + x) * size];
+                        expected.insert(expected.end(),
+                                        {p[0], p[1], p[2], size == 4 ? p[3] : uint8_t{255}});
+                    }
+                }
+                const std::string what = std::to_string(depth) + "-bit " + std::to_string(width) +
+                                         " x " + std::to_string(height) +
+                                         (descriptor == 0x20 ? " top-down" : " bottom-up");
+                const std::string path =
+                    write(header(2, width, height, depth, descriptor, 3) + Bytes(3, 0xAB) + body);
+                Picture picture = readPath(path);
+                ASSERT_TRUE(picture) << what;
+                EXPECT_TRUE(allBytes(**picture) == expected) << what;
             }
-            const std::string what = std::to_string(width) + " x " + std::to_string(height) +
-                                     (descriptor == 0x20 ? " top-down" : " bottom-up");
-            const std::string path =
-                write(header(2, width, height, 24, descriptor, 3) + Bytes(3, 0xAB) + body);
-            Picture picture = readPath(path);
-            ASSERT_TRUE(picture) << what;
-            EXPECT_TRUE(allBytes(**picture) == expected) << what;
-        }
 }
 
 // Every version this processor runs, and the one chosen, against a bytewise reference: every
