@@ -44,10 +44,10 @@ TEST(SendLineTest, TextOf104And107BecomesUtf16WhereTheServerReadsIt) {
 
 TEST(SendLineTest, LinesTheServerWouldMisreadAreRefused) {
     const std::pair<std::string, std::string> cases[] = {
-        // U+4E0A, U+0A05 and U+010A hold a byte 0x0A; so does the low surrogate of U+1F40A.
+        // U+4E0A, U+0A05 and U+010A hold a byte 0x0A; so does the low surrogate of U+1000A.
         {"107 0 上", "U+4E0A holds a byte 0x0A in UTF-16, which would end the line"},
         {"104 0 1 1 0 9 9 9 255 0 0 \xE0\xA8\x85", "U+0A05 holds a byte 0x0A"},
-        {"107 0 \xF0\x9F\x90\x8A", "U+1F40A holds a byte 0x0A"},
+        {"107 0 \xF0\x90\x80\x8A", "U+1000A holds a byte 0x0A"},
         // Not UTF-8: a stray continuation byte, an overlong form, a surrogate, a cut sequence.
         {"107 0 \x80", "not UTF-8"},
         {"107 0 \xED\xA0\x80", "not UTF-8"},
