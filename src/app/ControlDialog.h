@@ -44,7 +44,6 @@ public:
     QPushButton* showHideButton() const { return showHide_; }
     QCheckBox* scaleBox() const { return scale_; }
     QListWidget* outputList() const { return outputs_; }
-    QLabel* figuresLabel() const { return figures_; }
     // Shows the outputs, the late frames and the command times as they are now (a timer calls
     // it twice a second).
     void refreshOutputs();

@@ -71,7 +71,6 @@ Status TrueTypeFont::load(const char* faceName, int32_t height, bool bold, bool 
     bold_ = bold;
     italic_ = italic;
     direction_ = direction;
-    charsetSelector_ = charsetSelector;
     loaded_ = true;
     return done();
 }

@@ -82,7 +82,6 @@ public:
     bool bold() const { return bold_; }
     bool italic() const { return italic_; }
     int32_t direction() const { return direction_; }
-    int32_t charsetSelector() const { return charsetSelector_; }
     int32_t effectCount() const { return effectCount_; }
     // Glyphs rasterised since the last load.
     size_t cachedGlyphs() const;
@@ -113,7 +112,6 @@ private:
     bool bold_ = false;
     bool italic_ = false;
     int32_t direction_ = 1;
-    int32_t charsetSelector_ = 11;
     std::unique_ptr<FontFace> face_;
     std::array<std::unique_ptr<FontEffect>, kMaxEffects> effects_;
     int32_t effectCount_ = 0;

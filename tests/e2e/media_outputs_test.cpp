@@ -23,7 +23,7 @@ namespace {
 // A 720 x 8 window at the top left crawling left by one pixel a frame over a 4096 x 8 picture
 // whose column c is coloured (c % 256, c / 256, 0x55): the picture is written to `tga`, and the
 // command lines that show it are returned.
-inline std::vector<std::string> crawlScene(const std::string& tga) {
+std::vector<std::string> crawlScene(const std::string& tga) {
     std::vector<uint32_t> crawl(4096 * 8);
     for (size_t i = 0; i < crawl.size(); ++i)
         crawl[i] = 0xFF000055u | uint32_t(i % 4096) % 256 << 16 | uint32_t(i % 4096) / 256 << 8;
@@ -36,7 +36,7 @@ inline std::vector<std::string> crawlScene(const std::string& tga) {
 // A frame as a FIFO's reader got it: when, the crawl's offset read from its first pixel, and a
 // hash of its bytes.
 struct ReceivedFrame {
-    std::chrono::steady_clock::time_point at;
+    Clock::time_point at;
     int index; // -1 before the crawl
     size_t hash;
 };
@@ -72,8 +72,7 @@ private:
             const auto* p = reinterpret_cast<const unsigned char*>(frame.data());
             const int index = p[0] == 0x55 ? p[2] + 256 * p[1] : -1;
             std::lock_guard lock(mutex_);
-            frames_.push_back(
-                {std::chrono::steady_clock::now(), index, std::hash<std::string>{}(frame)});
+            frames_.push_back({Clock::now(), index, std::hash<std::string>{}(frame)});
             frame.clear();
         }
     }

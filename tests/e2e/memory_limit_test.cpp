@@ -83,7 +83,7 @@ protected:
             reply.pop_back();
         return reply;
     }
-    // The first words of the replies to the line asked `count` times.
+    // How the replies to the line asked `count` times begin: "OK", "ER", or "" for none.
     std::set<std::string> replyKinds(const std::string& line, int count) {
         std::set<std::string> kinds;
         for (int i = 0; i < count; ++i)
